@@ -1,0 +1,64 @@
+// Every operating-system operation that the rename workflow uses, behind one interface.
+// The Win32 implementation lives beside this header; tests pass a double.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tav {
+
+enum class Icon { Stop, Information };
+
+// A window handle as the workflow keeps it; 0 means "no window".
+using WindowHandle = std::uintptr_t;
+
+// Outcome of an operation that can fail: error 0 is success, otherwise the system's error number
+// and its description (without trailing line breaks).
+struct OpStatus {
+  std::uint32_t error = 0;
+  std::wstring description;
+
+  bool ok() const { return error == 0; }
+  static OpStatus Success() { return {}; }
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Modal message box owned by the main window, with OK and Cancel; the answer is ignored.
+  virtual void NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) = 0;
+
+  // Modal Open dialog; the full path of the chosen file, or the empty string when cancelled.
+  virtual std::wstring PickFile() = 0;
+
+  // Name of the first entry (file or folder) matching a full path whose last component may hold
+  // * and ?; empty when nothing matches, also when the folder or drive is missing.
+  virtual std::wstring FirstMatch(const std::wstring& pattern) = 0;
+
+  // Creates the one folder named by path; its parent must exist.
+  virtual OpStatus MakeFolder(const std::wstring& path) = 0;
+
+  // Deletes every ordinary file matching the pattern (never a folder); fails when no file matched.
+  virtual OpStatus DeleteMatching(const std::wstring& pattern) = 0;
+
+  // Creates or truncates the file and writes line + CR LF in the ANSI code page.
+  virtual OpStatus WriteScriptLine(const std::wstring& path, const std::wstring& line) = 0;
+
+  // Starts the command line as a new process with a hidden window; does not wait, keeps no handle.
+  virtual OpStatus LaunchHidden(const std::wstring& commandLine) = 0;
+
+  // FindWindowA("ConsoleWindowClass", nullptr): the first top-level console window, or 0.
+  virtual WindowHandle FindConsoleWindow() = 0;
+
+  // PostMessageA(window, WM_CHAR, code, 0); the result is ignored.
+  virtual void PostChar(WindowHandle window, std::int32_t code) = 0;
+
+  // The bytes of text in the system's ANSI code page, or nullopt when any character has no exact
+  // representation there (no best-fit substitution).
+  virtual std::optional<std::string> ToAnsi(std::wstring_view text) = 0;
+};
+
+}  // namespace tav

@@ -1,0 +1,32 @@
+// The state that every command shares, held by the main window for its whole life.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace tav {
+
+// Fixed names and paths; none of them is configurable.
+inline constexpr wchar_t kWorkFolder[] = L"D:\\duzaz";
+inline constexpr wchar_t kWorkFolderScript[] = L"D:\\duzaz\\tav.bat";
+inline constexpr wchar_t kScriptSuffix[] = L"\\tav.bat";
+inline constexpr wchar_t kWorkFolderCleanPattern[] = L"D:\\duzaz\\tav.*";
+inline constexpr wchar_t kCleanSuffix[] = L"\\tav.*";
+inline constexpr wchar_t kNoticeTitle[] = L"提示";
+inline constexpr wchar_t kStartupCommand[] = L"cmd.exe /c";
+
+struct FormState {
+  WindowHandle ConsoleWnd = 0;
+  std::wstring ConsoleLine;
+  std::wstring FilePath;  // full path last reported by the Open dialog
+  std::wstring WorkDir;   // folder part of FilePath, without a trailing backslash
+};
+
+// Chosen-folder mode while a picked file is remembered; otherwise the fixed working folder.
+inline bool InChosenFolderMode(const FormState& state) { return !state.FilePath.empty(); }
+
+// The caption of the status label for the current mode.
+std::wstring StatusText(const FormState& state);
+
+}  // namespace tav

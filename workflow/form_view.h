@@ -1,0 +1,17 @@
+// What the commands see of the main window besides the state: the two extension boxes.
+#pragma once
+
+#include <string>
+
+namespace tav {
+
+class FormView {
+ public:
+  virtual ~FormView() = default;
+  virtual std::wstring Text1() const = 0;  // old extension
+  virtual void SetText1(const std::wstring& text) = 0;
+  virtual std::wstring Text2() const = 0;  // new extension
+  virtual void SetText2(const std::wstring& text) = 0;
+};
+
+}  // namespace tav
