@@ -1,0 +1,102 @@
+# Shared by scripts/run, scripts/test and scripts/bench: packages, locale, Wine prefix, display.
+# Source it from bash; every function prints what it does on stderr only when it has work to do.
+
+TAV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# Packages every script needs: native and cross compilers, Wine, a virtual display, a CJK font,
+# screenshots, the Chinese locale and clang's libFuzzer runtime.
+TAV_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
+  mingw-w64 wine wine64 xvfb x11-utils locales fonts-wqy-zenhei imagemagick)
+
+tav_sudo() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+tav_install_packages() {
+  local missing=()
+  local p
+  for p in "${TAV_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}" >&2
+    tav_sudo apt-get update
+    tav_sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+  fi
+}
+
+# Wine takes its ANSI code page from the Unix locale: zh_CN.UTF-8 gives code page 936 (GBK).
+tav_setup_locale() {
+  if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+    echo "Generating the zh_CN.UTF-8 locale" >&2
+    tav_sudo sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | tav_sudo tee -a /etc/locale.gen >/dev/null
+    tav_sudo locale-gen >/dev/null
+  fi
+}
+
+# tav_wine_prefix DIR: use (and create once) a Wine prefix of the project's own.
+tav_wine_prefix() {
+  export WINEPREFIX=$1
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+  if [ ! -f "$WINEPREFIX/.tav-ready" ]; then
+    echo "Creating the Wine prefix $WINEPREFIX" >&2
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    # No crash dialog: a crash must end the process, not wait for a click.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # Without a window manager Wine stalls after each dialog unless it draws frames itself.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.tav-ready"
+  fi
+}
+
+# tav_map_drive_d DIR: drive D: of the prefix becomes DIR (created if missing).
+tav_map_drive_d() {
+  mkdir -p "$1"
+  ln -sfn "$(cd "$1" && pwd)" "$WINEPREFIX/dosdevices/d:"
+}
+
+# tav_set_dpi N: the prefix's screen scale in dots per inch (96 = 100 %, 144 = 150 %).
+tav_set_dpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+}
+
+# tav_ensure_display: start a private Xvfb when there is no display; TAV_XVFB_PID is set then.
+tav_ensure_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    return
+  fi
+  local fifo
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  TAV_XVFB_PID=$!
+  local n
+  read -r -t 20 n <"$fifo" || { echo "Xvfb did not start" >&2; rm -f "$fifo"; return 1; }
+  rm -f "$fifo"
+  export DISPLAY=":$n"
+  TAV_HEADLESS=1
+}
+
+tav_stop_display() {
+  if [ -n "${TAV_XVFB_PID:-}" ]; then
+    kill "$TAV_XVFB_PID" 2>/dev/null || true
+    wait "$TAV_XVFB_PID" 2>/dev/null || true
+    unset TAV_XVFB_PID
+  fi
+}
+
+tav_build_windows() {
+  (cd "$TAV_ROOT" && cmake --preset windows >/dev/null && cmake --build --preset windows)
+}
+
+tav_build_host() {
+  (cd "$TAV_ROOT" && cmake --preset host >/dev/null && cmake --build --preset host)
+}
