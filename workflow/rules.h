@@ -1,0 +1,65 @@
+// Pure text rules of the rename workflow: no state, no operating-system calls. The commands build
+// on them, and each can be called on its own with any input.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace tav {
+
+// Folder of a name reported by the Open dialog: everything before its last backslash, so a network
+// path keeps its leading backslashes. Empty when the name holds no backslash. "/" is no separator.
+std::wstring FolderOfPickedName(std::wstring_view name);
+
+// Extension of a name reported by the Open dialog: the text after the last "." of its last
+// backslash-separated component (the whole component when it has no dot, empty when it ends with
+// a dot). nullopt when that component is empty (empty name, or a name ending with a backslash).
+std::optional<std::wstring> ExtensionOfPickedName(std::wstring_view name);
+
+// True when ch may not appear in an extension written into the rename script: a control
+// character, a space, or one of \ / : " < > | & ^ % , ; =  which would change the meaning of the
+// ren line for the command interpreter. Wildcards and dots are allowed.
+bool IsForbiddenInExtension(wchar_t ch);
+
+// True when no character of ext is forbidden (see IsForbiddenInExtension). Whether the text fits
+// the ANSI code page is the caller's separate question.
+bool HasOnlyAllowedCharacters(std::wstring_view ext);
+
+// The single line of the rename script: ren *.old *.new, both extensions verbatim.
+std::wstring RenameLine(std::wstring_view oldExt, std::wstring_view newExt);
+
+// True when folder must be quoted on a command line: it holds a space or one of
+// & | < > ^ ( ) % ! , ; =
+bool NeedsQuotesOnCommandLine(std::wstring_view folder);
+
+// The line typed into the console to open folder in the file manager:
+// explorer <folder>, with the folder in double quotes when NeedsQuotesOnCommandLine says so.
+std::wstring ExplorerCommand(std::wstring_view folder);
+
+// WM_CHAR code of one character from its ANSI bytes: one byte gives 0..255; two bytes give
+// lead * 256 + trail read as a signed 16-bit number and widened with its sign. nullopt for any
+// other length, as such a character cannot be typed as one code.
+std::optional<std::int32_t> CharCodeFromAnsi(std::string_view bytes);
+
+// Converts text to the ANSI code page, or nullopt when it has no exact representation.
+using AnsiEncoder = std::function<std::optional<std::string>(std::wstring_view)>;
+
+// One WM_CHAR code per character of line, in order, each encoded on its own with toAnsi. nullopt
+// when any character has no exact ANSI representation or no single code: typing a substitute
+// would run a different command, so the caller types nothing at all.
+std::optional<std::vector<std::int32_t>> ConsoleCodes(std::wstring_view line,
+                                                      const AnsiEncoder& toAnsi);
+
+// Text of the stop notice for a failed operation: what failed, then "错误 N：description",
+// always ending with "。" or "！". Example:
+// FailureNotice(L"无法写入D:\\duzaz\\tav.bat", {5, L"拒绝访问。"})
+//   == L"无法写入D:\\duzaz\\tav.bat。错误 5：拒绝访问。"
+std::wstring FailureNotice(std::wstring_view what, const OpStatus& status);
+
+}  // namespace tav
