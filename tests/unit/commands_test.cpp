@@ -1,0 +1,441 @@
+#include "workflow/commands.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "fake_platform.h"
+
+namespace tav {
+namespace {
+
+using test::Notice;
+using test::Op;
+using test::PostedChar;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::Optional;
+
+Notice StopNotice(std::wstring text) { return {std::move(text), L"提示", Icon::Stop}; }
+Notice InfoNotice(std::wstring text) { return {std::move(text), L"提示", Icon::Information}; }
+
+class CommandsTest : public ::testing::Test {
+ protected:
+  // Picks a file through the dialog, as the Directory command does.
+  void Pick(const std::wstring& name) {
+    platform.pickAnswer = name;
+    commands.AnalyseChosenFile();
+  }
+
+  std::vector<std::int32_t> PostedCodes() const {
+    std::vector<std::int32_t> codes;
+    for (const auto& post : platform.posts) codes.push_back(post.code);
+    return codes;
+  }
+
+  std::ptrdiff_t JournalIndex(const std::wstring& entry) const {
+    return std::find(journal.begin(), journal.end(), entry) - journal.begin();
+  }
+
+  test::Journal journal;
+  test::FakePlatform platform{journal};
+  test::FakeView view{journal};
+  FormState state;
+  Commands commands{state, view, platform};
+};
+
+// --- start-up ---
+
+TEST_F(CommandsTest, StartupForgetsThePickedFileAndLaunchesTheInterpreterHidden) {
+  state.FilePath = L"C:\\data\\a.txt";
+  commands.OnStartup();
+  EXPECT_EQ(state.FilePath, L"");
+  EXPECT_THAT(platform.launches, ElementsAre(L"cmd.exe /c"));
+  EXPECT_THAT(platform.notices, IsEmpty());
+}
+
+TEST_F(CommandsTest, StartupReportsALaunchFailureAndGoesOn) {
+  platform.Fail(Op::LaunchHidden, {2, L"系统找不到指定的文件。"});
+  state.FilePath = L"C:\\data\\a.txt";
+  commands.OnStartup();
+  EXPECT_EQ(state.FilePath, L"");
+  EXPECT_THAT(platform.notices,
+              ElementsAre(StopNotice(L"无法启动cmd.exe /c。错误 2：系统找不到指定的文件。")));
+}
+
+// --- Start: refusals ---
+
+struct Refusal {
+  std::wstring oldExt;
+  std::wstring newExt;
+  std::wstring notice;
+};
+
+void PrintTo(const Refusal& r, std::ostream* os) {
+  *os << ::testing::PrintToString(r.oldExt) << " / " << ::testing::PrintToString(r.newExt);
+}
+
+class StartRefusalTest : public CommandsTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(StartRefusalTest, ShowsOneStopNoticeAndWritesNothing) {
+  platform.AddFolder(L"D:\\duzaz");
+  view.text1 = GetParam().oldExt;
+  view.text2 = GetParam().newExt;
+  commands.WriteRenameScript();
+  EXPECT_THAT(platform.notices, ElementsAre(StopNotice(GetParam().notice)));
+  EXPECT_THAT(platform.writtenPaths, IsEmpty());
+  EXPECT_THAT(platform.posts, IsEmpty());
+  EXPECT_EQ(state.ConsoleLine, L"");
+  EXPECT_EQ(view.text1, GetParam().oldExt);
+  EXPECT_EQ(view.text2, GetParam().newExt);
+}
+
+const wchar_t kOldMissing[] = L"请输入修改前的扩展名。";
+const wchar_t kNewMissing[] = L"请输入修改后的扩展名。";
+const wchar_t kOldInvalid[] = L"修改前的扩展名含有无效字符。";
+const wchar_t kNewInvalid[] = L"修改后的扩展名含有无效字符。";
+
+INSTANTIATE_TEST_SUITE_P(
+    Extensions, StartRefusalTest,
+    ::testing::Values(Refusal{L"", L"", kOldMissing}, Refusal{L"", L"doc", kOldMissing},
+                      Refusal{L"t t", L"", kNewMissing}, Refusal{L"txt", L"", kNewMissing},
+                      Refusal{L"t t", L"d d", kOldInvalid}, Refusal{L"txt ", L"doc", kOldInvalid},
+                      Refusal{L"a&del", L"doc", kOldInvalid},
+                      Refusal{L"txt\r\nformat", L"doc", kOldInvalid},
+                      Refusal{L"a\"b", L"doc", kOldInvalid}, Refusal{L"%x%", L"doc", kOldInvalid},
+                      Refusal{L"한", L"doc", kOldInvalid}, Refusal{L"txt", L"d>c", kNewInvalid},
+                      Refusal{L"txt", L"a/b", kNewInvalid}, Refusal{L"txt", L"a\\b", kNewInvalid},
+                      Refusal{L"txt", L"x,y", kNewInvalid}, Refusal{L"txt", L"ก", kNewInvalid},
+                      Refusal{L"txt", L"d\tc", kNewInvalid}));
+
+TEST_F(CommandsTest, StartInFixedModeRefusesWhenTheWorkFolderIsMissing) {
+  view.text1 = L"txt";
+  view.text2 = L"doc";
+  commands.WriteRenameScript();
+  EXPECT_THAT(platform.notices, ElementsAre(StopNotice(L"没有找到D:\\duzaz文件夹，请单击创建。")));
+  EXPECT_THAT(platform.writtenPaths, IsEmpty());
+  EXPECT_THAT(platform.posts, IsEmpty());
+}
+
+// --- Start: the script ---
+
+struct ScriptCase {
+  std::wstring oldExt;
+  std::wstring newExt;
+  std::string bytes;
+};
+
+void PrintTo(const ScriptCase& c, std::ostream* os) {
+  *os << ::testing::PrintToString(c.oldExt) << " / " << ::testing::PrintToString(c.newExt);
+}
+
+class StartScriptTest : public CommandsTest, public ::testing::WithParamInterface<ScriptCase> {};
+
+TEST_P(StartScriptTest, WritesOneAnsiLineIntoTheWorkFolder) {
+  platform.AddFolder(L"D:\\duzaz");
+  view.text1 = GetParam().oldExt;
+  view.text2 = GetParam().newExt;
+  commands.WriteRenameScript();
+  EXPECT_THAT(platform.FileBytes(L"D:\\duzaz\\tav.bat"), Optional(GetParam().bytes));
+  EXPECT_THAT(platform.notices, ElementsAre(InfoNotice(L"请打开D:\\duzaz\\tav.bat并运行。")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Extensions, StartScriptTest,
+    ::testing::Values(ScriptCase{L"txt", L"doc", "ren *.txt *.doc\r\n"},
+                      ScriptCase{L"*", L"txt", "ren *.* *.txt\r\n"},
+                      ScriptCase{L".txt", L"doc", "ren *..txt *.doc\r\n"},
+                      ScriptCase{L"t?t", L"JPG", "ren *.t?t *.JPG\r\n"},
+                      ScriptCase{L"txt", L"文档", "ren *.txt *.\xCE\xC4\xB5\xB5\r\n"},
+                      ScriptCase{L"文档", L"(1)", "ren *.\xCE\xC4\xB5\xB5 *.(1)\r\n"}));
+
+TEST_F(CommandsTest, StartInFixedModeTypesSeventeenCodesThenReturnAfterTheNotice) {
+  platform.AddFolder(L"D:\\duzaz");
+  view.text1 = L"txt";
+  view.text2 = L"doc";
+  commands.WriteRenameScript();
+
+  std::vector<PostedChar> expected;
+  for (const wchar_t ch : std::wstring_view(L"explorer D:\\duzaz")) {
+    expected.push_back({platform.consoleWindow, ch});
+  }
+  expected.push_back({platform.consoleWindow, 13});
+  EXPECT_EQ(expected.size(), 18u);
+  EXPECT_EQ(platform.posts, expected);
+  EXPECT_EQ(state.ConsoleWnd, platform.consoleWindow);
+  EXPECT_EQ(state.ConsoleLine, L"explorer D:\\duzaz");
+  EXPECT_LT(JournalIndex(L"NoticeBox 请打开D:\\duzaz\\tav.bat并运行。"),
+            JournalIndex(L"FindConsoleWindow"));
+}
+
+TEST_F(CommandsTest, StartRunTwiceLeavesOnlyTheSecondLine) {
+  platform.AddFolder(L"D:\\duzaz");
+  view.text1 = L"txt";
+  view.text2 = L"doc";
+  commands.WriteRenameScript();
+  view.text2 = L"md";
+  commands.WriteRenameScript();
+  EXPECT_THAT(platform.FileBytes(L"D:\\duzaz\\tav.bat"),
+              Optional(std::string("ren *.txt *.md\r\n")));
+}
+
+TEST_F(CommandsTest, StartInChosenModeWritesIntoThePickedFilesFolder) {
+  platform.AddFolder(L"C:\\data");
+  Pick(L"C:\\data\\photo.JPG");
+  view.text2 = L"png";
+  commands.WriteRenameScript();
+  EXPECT_THAT(platform.writtenPaths, ElementsAre(L"C:\\data\\tav.bat"));
+  EXPECT_THAT(platform.FileBytes(L"C:\\data\\tav.bat"),
+              Optional(std::string("ren *.JPG *.png\r\n")));
+  EXPECT_THAT(platform.notices, ElementsAre(InfoNotice(L"请打开C:\\data\\tav.bat并运行。")));
+  EXPECT_EQ(state.ConsoleLine, L"explorer C:\\data");
+  EXPECT_EQ(JournalIndex(L"FirstMatch D:\\duzaz"), std::ssize(journal));
+}
+
+TEST_F(CommandsTest, StartForAFileInADriveRootUsesTheBareDrive) {
+  Pick(L"C:\\a.txt");
+  view.text2 = L"doc";
+  commands.WriteRenameScript();
+  EXPECT_THAT(platform.writtenPaths, ElementsAre(L"C:\\tav.bat"));
+  EXPECT_EQ(state.ConsoleLine, L"explorer C:");
+  EXPECT_EQ(PostedCodes().back(), 13);
+}
+
+TEST_F(CommandsTest, StartTypesEachChineseCharacterAsOneSignedCode) {
+  platform.AddFolder(L"C:\\宋体");
+  Pick(L"C:\\宋体\\a.txt");
+  view.text2 = L"doc";
+  commands.WriteRenameScript();
+  const auto codes = PostedCodes();
+  ASSERT_EQ(codes.size(), std::wstring_view(L"explorer C:\\宋体").size() + 1);
+  EXPECT_EQ(codes[12], -13362);                                  // 宋: CB CE
+  EXPECT_EQ(codes[13], static_cast<std::int32_t>(0xFFFFCCE5u));  // 体: CC E5
+  for (const std::int32_t code : {codes[12], codes[13]}) {
+    EXPECT_EQ(static_cast<std::uint32_t>(code) >> 16, 0xFFFFu);
+  }
+}
+
+TEST_F(CommandsTest, StartQuotesAFolderTheInterpreterWouldSplit) {
+  platform.AddFolder(L"C:\\R&D");
+  Pick(L"C:\\R&D\\a.txt");
+  view.text2 = L"doc";
+  commands.WriteRenameScript();
+  std::vector<std::int32_t> expected(std::begin(L"explorer \"C:\\R&D\""),
+                                     std::end(L"explorer \"C:\\R&D\"") - 1);
+  expected.push_back(13);
+  EXPECT_EQ(PostedCodes(), expected);
+}
+
+TEST_F(CommandsTest, StartTypesNothingWhenTheFolderHasNoAnsiForm) {
+  platform.AddFolder(L"C:\\한국");
+  Pick(L"C:\\한국\\a.txt");
+  view.text2 = L"doc";
+  commands.WriteRenameScript();
+  EXPECT_THAT(platform.FileBytes(L"C:\\한국\\tav.bat"),
+              Optional(std::string("ren *.txt *.doc\r\n")));
+  EXPECT_THAT(platform.notices, ElementsAre(InfoNotice(L"请打开C:\\한국\\tav.bat并运行。")));
+  EXPECT_EQ(state.ConsoleWnd, platform.consoleWindow);
+  EXPECT_EQ(state.ConsoleLine, L"explorer C:\\한국");
+  EXPECT_THAT(platform.posts, IsEmpty());
+}
+
+TEST_F(CommandsTest, StartPostsToWindowZeroWhenNoConsoleIsOpen) {
+  platform.AddFolder(L"D:\\duzaz");
+  platform.consoleWindow = 0;
+  view.text1 = L"txt";
+  view.text2 = L"doc";
+  commands.WriteRenameScript();
+  EXPECT_EQ(platform.posts.size(), 18u);
+  EXPECT_EQ(platform.posts.front(), (PostedChar{0, 'e'}));
+}
+
+TEST_F(CommandsTest, StartReportsAFailedWriteAndStops) {
+  platform.AddFolder(L"C:\\data");
+  Pick(L"C:\\data\\a.txt");
+  view.text2 = L"doc";
+  platform.Fail(Op::WriteScriptLine, {5, L"拒绝访问。"});
+  commands.WriteRenameScript();
+  EXPECT_THAT(platform.notices,
+              ElementsAre(StopNotice(L"无法写入C:\\data\\tav.bat。错误 5：拒绝访问。")));
+  EXPECT_THAT(platform.posts, IsEmpty());
+  EXPECT_EQ(state.ConsoleLine, L"");
+}
+
+TEST_F(CommandsTest, StartReportsAWorkFolderThatIsAFile) {
+  platform.AddFile(L"D:\\duzaz");
+  view.text1 = L"txt";
+  view.text2 = L"doc";
+  commands.WriteRenameScript();
+  EXPECT_THAT(
+      platform.notices,
+      ElementsAre(StopNotice(L"无法写入D:\\duzaz\\tav.bat。错误 3：系统找不到指定的路径。")));
+  EXPECT_THAT(platform.posts, IsEmpty());
+}
+
+// --- Directory ---
+
+struct PickedName {
+  std::wstring name;
+  std::wstring workDir;
+  std::wstring text1;
+};
+
+void PrintTo(const PickedName& p, std::ostream* os) { *os << ::testing::PrintToString(p.name); }
+
+class DirectoryTest : public CommandsTest, public ::testing::WithParamInterface<PickedName> {};
+
+TEST_P(DirectoryTest, DerivesTheFolderAndTheOldExtension) {
+  view.text1 = L"old";
+  view.text2 = L"new";
+  Pick(GetParam().name);
+  EXPECT_EQ(state.FilePath, GetParam().name);
+  EXPECT_EQ(state.WorkDir, GetParam().workDir);
+  EXPECT_EQ(view.text1, GetParam().text1);
+  EXPECT_EQ(view.text2, L"new");
+  EXPECT_THAT(platform.notices, IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, DirectoryTest,
+    ::testing::Values(PickedName{L"C:\\data\\photo.JPG", L"C:\\data", L"JPG"},
+                      PickedName{L"C:\\photo.jpg", L"C:", L"jpg"},
+                      PickedName{L"C:\\data\\README", L"C:\\data", L"README"},
+                      PickedName{L"C:\\data\\a.tar.gz", L"C:\\data", L"gz"},
+                      PickedName{L"C:\\data\\abc.", L"C:\\data", L""},
+                      PickedName{L"\\\\server\\share\\f.txt", L"\\\\server\\share", L"txt"},
+                      PickedName{L"C:\\a\\\\b\\f.txt", L"C:\\a\\\\b", L"txt"},
+                      PickedName{L"C:\\文件\\报告.文档", L"C:\\文件", L"文档"},
+                      PickedName{L"C:\\data\\", L"C:\\data", L"old"},
+                      PickedName{L"f.txt", L"", L"txt"}, PickedName{L"C:/data/f.txt", L"", L"txt"},
+                      PickedName{L"", L"", L"old"}));
+
+TEST_F(CommandsTest, ACancelledDialogReturnsToTheWorkFolder) {
+  Pick(L"C:\\data\\a.txt");
+  EXPECT_EQ(StatusText(state), L"当前目录 C:\\data");
+  Pick(L"");
+  EXPECT_FALSE(InChosenFolderMode(state));
+  EXPECT_EQ(StatusText(state), L"当前目录 D:\\duzaz");
+}
+
+// --- Create ---
+
+TEST_F(CommandsTest, CreateMakesTheWorkFolderOnceAndThenRefuses) {
+  commands.CreateWorkFolder();
+  EXPECT_THAT(platform.madeFolders, ElementsAre(L"D:\\duzaz"));
+  EXPECT_THAT(platform.notices, IsEmpty());
+  commands.CreateWorkFolder();
+  EXPECT_THAT(platform.madeFolders, ElementsAre(L"D:\\duzaz"));
+  EXPECT_THAT(platform.notices, ElementsAre(StopNotice(L"D:\\duzaz文件夹已存在。")));
+}
+
+TEST_F(CommandsTest, CreateRefusesWhenAFileHasTheWorkFoldersName) {
+  platform.AddFile(L"D:\\duzaz");
+  commands.CreateWorkFolder();
+  EXPECT_THAT(platform.madeFolders, IsEmpty());
+  EXPECT_THAT(platform.notices, ElementsAre(StopNotice(L"D:\\duzaz文件夹已存在。")));
+}
+
+TEST_F(CommandsTest, CreateUsesTheWorkFolderInChosenModeAndKeepsTheMode) {
+  Pick(L"C:\\data\\a.txt");
+  commands.CreateWorkFolder();
+  EXPECT_THAT(platform.madeFolders, ElementsAre(L"D:\\duzaz"));
+  EXPECT_EQ(state.FilePath, L"C:\\data\\a.txt");
+  EXPECT_EQ(state.WorkDir, L"C:\\data");
+}
+
+TEST_F(CommandsTest, CreateReportsAFailure) {
+  platform.Fail(Op::MakeFolder, {3, L"系统找不到指定的路径。"});
+  commands.CreateWorkFolder();
+  EXPECT_THAT(platform.notices,
+              ElementsAre(StopNotice(L"无法创建D:\\duzaz文件夹。错误 3：系统找不到指定的路径。")));
+}
+
+// --- Clear ---
+
+TEST_F(CommandsTest, ClearDeletesTheScriptsThenEmptiesBothBoxes) {
+  platform.AddFolder(L"D:\\duzaz");
+  platform.AddFile(L"D:\\duzaz\\tav.bat");
+  platform.AddFile(L"D:\\duzaz\\TAV.txt");
+  platform.AddFile(L"D:\\duzaz\\photo.txt");
+  view.text1 = L"txt";
+  view.text2 = L"doc";
+  commands.ClearScripts();
+  EXPECT_THAT(platform.deletions, ElementsAre(L"D:\\duzaz\\tav.*"));
+  EXPECT_FALSE(platform.Exists(L"D:\\duzaz\\tav.bat"));
+  EXPECT_FALSE(platform.Exists(L"D:\\duzaz\\TAV.txt"));
+  EXPECT_TRUE(platform.Exists(L"D:\\duzaz\\photo.txt"));
+  EXPECT_EQ(view.text1, L"");
+  EXPECT_EQ(view.text2, L"");
+  EXPECT_THAT(platform.notices, IsEmpty());
+  const auto deleted = JournalIndex(L"DeleteMatching D:\\duzaz\\tav.*");
+  EXPECT_EQ(JournalIndex(L"SetText1 "), deleted + 1);
+  EXPECT_EQ(JournalIndex(L"SetText2 "), deleted + 2);
+}
+
+TEST_F(CommandsTest, ClearInChosenModeLeavesTheWorkFolderAndTheModeAlone) {
+  platform.AddFolder(L"C:\\data");
+  platform.AddFile(L"C:\\data\\tav.bat");
+  platform.AddFolder(L"D:\\duzaz");
+  platform.AddFile(L"D:\\duzaz\\tav.bat");
+  Pick(L"C:\\data\\a.txt");
+  commands.ClearScripts();
+  EXPECT_THAT(platform.deletions, ElementsAre(L"C:\\data\\tav.*"));
+  EXPECT_FALSE(platform.Exists(L"C:\\data\\tav.bat"));
+  EXPECT_TRUE(platform.Exists(L"D:\\duzaz\\tav.bat"));
+  EXPECT_EQ(state.FilePath, L"C:\\data\\a.txt");
+  EXPECT_EQ(state.WorkDir, L"C:\\data");
+}
+
+TEST_F(CommandsTest, ClearWithNothingToDeleteKeepsTheBoxes) {
+  const struct {
+    std::wstring picked;
+    std::wstring notice;
+  } cases[] = {
+      {L"", L"没有找到D:\\duzaz\\tav.*文件！"},
+      {L"C:\\data\\a.txt", L"没有找到C:\\data\\tav.*文件！"},
+  };
+  for (const auto& c : cases) {
+    platform.notices.clear();
+    Pick(c.picked);
+    view.text1 = L"txt";
+    view.text2 = L"doc";
+    commands.ClearScripts();
+    EXPECT_THAT(platform.notices, ElementsAre(StopNotice(c.notice)));
+    EXPECT_THAT(platform.deletions, IsEmpty());
+    EXPECT_EQ(view.text1, L"txt");
+    EXPECT_EQ(view.text2, L"doc");
+  }
+}
+
+TEST_F(CommandsTest, ClearReportsAFailedDeletionAndKeepsTheBoxes) {
+  platform.AddFolder(L"C:\\data");
+  platform.AddFolder(L"C:\\data\\tav.old");  // matches, but only files are deleted
+  Pick(L"C:\\data\\a.txt");
+  view.text2 = L"doc";
+  commands.ClearScripts();
+  EXPECT_THAT(
+      platform.notices,
+      ElementsAre(StopNotice(L"无法删除C:\\data\\tav.*文件。错误 2：系统找不到指定的文件。")));
+  EXPECT_TRUE(platform.Exists(L"C:\\data\\tav.old"));
+  EXPECT_EQ(view.text1, L"txt");
+  EXPECT_EQ(view.text2, L"doc");
+}
+
+TEST_F(CommandsTest, ClearKeepsTheBoxesWhenALockedScriptCannotBeDeleted) {
+  platform.AddFolder(L"D:\\duzaz");
+  platform.AddFile(L"D:\\duzaz\\tav.bat");
+  platform.Fail(Op::DeleteMatching, {32, L"另一个程序正在使用此文件，进程无法访问。"});
+  view.text1 = L"txt";
+  view.text2 = L"doc";
+  commands.ClearScripts();
+  EXPECT_THAT(platform.notices,
+              ElementsAre(StopNotice(L"无法删除D:\\duzaz\\tav.*文件。错误 32："
+                                     L"另一个程序正在使用此文件，进程无法访问。")));
+  EXPECT_EQ(view.text1, L"txt");
+  EXPECT_EQ(view.text2, L"doc");
+  EXPECT_THAT(journal, ::testing::Not(::testing::Contains(L"SetText1 ")));
+}
+
+}  // namespace
+}  // namespace tav

@@ -1,0 +1,164 @@
+#include "fake_platform.h"
+
+#include <algorithm>
+#include <cwctype>
+
+#include "gbk.h"
+
+namespace tav::test {
+
+namespace {
+
+const OpStatus kPathNotFound{3, L"系统找不到指定的路径。"};
+const OpStatus kFileNotFound{2, L"系统找不到指定的文件。"};
+const OpStatus kAccessDenied{5, L"拒绝访问。"};
+const OpStatus kAlreadyExists{183, L"当文件已存在时，无法创建该文件。"};
+const OpStatus kNoTranslation{1113,
+                              L"在多字节的目标代码页中，没有此 Unicode 字符可以映射到的字符。"};
+
+std::wstring ParentOf(const std::wstring& path) {
+  const auto last = path.rfind(L'\\');
+  return last == std::wstring::npos ? std::wstring() : path.substr(0, last);
+}
+
+std::wstring NameOf(const std::wstring& path) {
+  const auto last = path.rfind(L'\\');
+  return last == std::wstring::npos ? path : path.substr(last + 1);
+}
+
+bool SameLetter(wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); }
+
+// * matches any run of characters and ? any one character, without regard to letter case.
+bool WildcardMatch(std::wstring_view pattern, std::wstring_view name) {
+  if (pattern.empty()) return name.empty();
+  if (pattern.front() == L'*') {
+    for (std::size_t skip = 0; skip <= name.size(); ++skip) {
+      if (WildcardMatch(pattern.substr(1), name.substr(skip))) return true;
+    }
+    return false;
+  }
+  if (name.empty()) return false;
+  if (pattern.front() != L'?' && !SameLetter(pattern.front(), name.front())) return false;
+  return WildcardMatch(pattern.substr(1), name.substr(1));
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), SameLetter);
+}
+
+bool IsDriveRoot(const std::wstring& path) { return path.size() == 2 && path[1] == L':'; }
+
+}  // namespace
+
+bool FakePlatform::IsFolder(const std::wstring& path) const {
+  const auto it = entries_.find(path);
+  return it != entries_.end() && it->second.folder;
+}
+
+std::optional<std::string> FakePlatform::FileBytes(const std::wstring& path) const {
+  const auto it = entries_.find(path);
+  if (it == entries_.end() || it->second.folder) return std::nullopt;
+  return it->second.bytes;
+}
+
+std::optional<OpStatus> FakePlatform::ForcedFailure(Op op) const {
+  const auto it = failures_.find(op);
+  if (it == failures_.end()) return std::nullopt;
+  return it->second;
+}
+
+bool FakePlatform::FolderExists(const std::wstring& path) const {
+  return IsDriveRoot(path) || IsFolder(path);
+}
+
+std::vector<std::wstring> FakePlatform::Matches(const std::wstring& pattern) const {
+  const std::wstring folder = ParentOf(pattern);
+  const std::wstring namePattern = NameOf(pattern);
+  std::vector<std::wstring> found;
+  for (const auto& [path, entry] : entries_) {
+    if (SamePath(ParentOf(path), folder) && WildcardMatch(namePattern, NameOf(path))) {
+      found.push_back(path);
+    }
+  }
+  return found;
+}
+
+void FakePlatform::NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) {
+  journal_.push_back(L"NoticeBox " + text);
+  notices.push_back({text, title, icon});
+}
+
+std::wstring FakePlatform::PickFile() {
+  journal_.push_back(L"PickFile");
+  return pickAnswer;
+}
+
+std::wstring FakePlatform::FirstMatch(const std::wstring& pattern) {
+  journal_.push_back(L"FirstMatch " + pattern);
+  const auto found = Matches(pattern);
+  return found.empty() ? std::wstring() : NameOf(found.front());
+}
+
+OpStatus FakePlatform::MakeFolder(const std::wstring& path) {
+  journal_.push_back(L"MakeFolder " + path);
+  madeFolders.push_back(path);
+  if (auto failure = ForcedFailure(Op::MakeFolder)) return *failure;
+  if (Exists(path)) return kAlreadyExists;
+  if (!FolderExists(ParentOf(path))) return kPathNotFound;
+  AddFolder(path);
+  return OpStatus::Success();
+}
+
+OpStatus FakePlatform::DeleteMatching(const std::wstring& pattern) {
+  journal_.push_back(L"DeleteMatching " + pattern);
+  deletions.push_back(pattern);
+  if (auto failure = ForcedFailure(Op::DeleteMatching)) return *failure;
+  bool deleted = false;
+  for (const auto& path : Matches(pattern)) {
+    if (!IsFolder(path)) deleted = entries_.erase(path) > 0 || deleted;
+  }
+  return deleted ? OpStatus::Success() : kFileNotFound;
+}
+
+OpStatus FakePlatform::WriteScriptLine(const std::wstring& path, const std::wstring& line) {
+  journal_.push_back(L"WriteScriptLine " + path);
+  writtenPaths.push_back(path);
+  if (auto failure = ForcedFailure(Op::WriteScriptLine)) return *failure;
+  if (!FolderExists(ParentOf(path))) return kPathNotFound;
+  if (IsFolder(path)) return kAccessDenied;
+  const auto bytes = ToGbk(line);
+  if (!bytes) return kNoTranslation;
+  AddFile(path, *bytes + "\r\n");
+  return OpStatus::Success();
+}
+
+OpStatus FakePlatform::LaunchHidden(const std::wstring& commandLine) {
+  journal_.push_back(L"LaunchHidden " + commandLine);
+  launches.push_back(commandLine);
+  if (auto failure = ForcedFailure(Op::LaunchHidden)) return *failure;
+  return OpStatus::Success();
+}
+
+WindowHandle FakePlatform::FindConsoleWindow() {
+  journal_.push_back(L"FindConsoleWindow");
+  return consoleWindow;
+}
+
+void FakePlatform::PostChar(WindowHandle window, std::int32_t code) {
+  journal_.push_back(L"PostChar " + std::to_wstring(code));
+  posts.push_back({window, code});
+}
+
+std::optional<std::string> FakePlatform::ToAnsi(std::wstring_view text) { return ToGbk(text); }
+
+void FakeView::SetText1(const std::wstring& text) {
+  journal_.push_back(L"SetText1 " + text);
+  text1 = text;
+}
+
+void FakeView::SetText2(const std::wstring& text) {
+  journal_.push_back(L"SetText2 " + text);
+  text2 = text;
+}
+
+}  // namespace tav::test

@@ -1,0 +1,101 @@
+// Test doubles: a platform with an in-memory file system that records every call, and a form
+// view with two strings. Both append to one shared journal so tests can check the order of steps.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "workflow/form_view.h"
+
+namespace tav::test {
+
+using Journal = std::vector<std::wstring>;
+
+struct Notice {
+  std::wstring text;
+  std::wstring title;
+  Icon icon;
+  bool operator==(const Notice&) const = default;
+};
+
+struct PostedChar {
+  WindowHandle window;
+  std::int32_t code;
+  bool operator==(const PostedChar&) const = default;
+};
+
+enum class Op { MakeFolder, DeleteMatching, WriteScriptLine, LaunchHidden };
+
+class FakePlatform : public Platform {
+ public:
+  explicit FakePlatform(Journal& journal) : journal_(journal) {}
+
+  // The fake file system. Drive roots ("C:") always exist; other paths are full Windows paths.
+  void AddFolder(const std::wstring& path) { entries_[path] = Entry{true, {}}; }
+  void AddFile(const std::wstring& path, std::string bytes = {}) {
+    entries_[path] = Entry{false, std::move(bytes)};
+  }
+  bool Exists(const std::wstring& path) const { return entries_.contains(path); }
+  bool IsFolder(const std::wstring& path) const;
+  std::optional<std::string> FileBytes(const std::wstring& path) const;
+
+  // Makes every later call of op fail with status.
+  void Fail(Op op, OpStatus status) { failures_[op] = std::move(status); }
+
+  std::wstring pickAnswer;
+  WindowHandle consoleWindow = 0x2A0F6;
+
+  std::vector<Notice> notices;
+  std::vector<std::wstring> writtenPaths;
+  std::vector<std::wstring> madeFolders;
+  std::vector<std::wstring> deletions;
+  std::vector<std::wstring> launches;
+  std::vector<PostedChar> posts;
+
+  void NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) override;
+  std::wstring PickFile() override;
+  std::wstring FirstMatch(const std::wstring& pattern) override;
+  OpStatus MakeFolder(const std::wstring& path) override;
+  OpStatus DeleteMatching(const std::wstring& pattern) override;
+  OpStatus WriteScriptLine(const std::wstring& path, const std::wstring& line) override;
+  OpStatus LaunchHidden(const std::wstring& commandLine) override;
+  WindowHandle FindConsoleWindow() override;
+  void PostChar(WindowHandle window, std::int32_t code) override;
+  std::optional<std::string> ToAnsi(std::wstring_view text) override;
+
+ private:
+  struct Entry {
+    bool folder;
+    std::string bytes;
+  };
+
+  std::optional<OpStatus> ForcedFailure(Op op) const;
+  bool FolderExists(const std::wstring& path) const;
+  std::vector<std::wstring> Matches(const std::wstring& pattern) const;
+
+  Journal& journal_;
+  std::map<std::wstring, Entry> entries_;
+  std::map<Op, OpStatus> failures_;
+};
+
+class FakeView : public FormView {
+ public:
+  explicit FakeView(Journal& journal) : journal_(journal) {}
+
+  std::wstring Text1() const override { return text1; }
+  void SetText1(const std::wstring& text) override;
+  std::wstring Text2() const override { return text2; }
+  void SetText2(const std::wstring& text) override;
+
+  std::wstring text1;
+  std::wstring text2;
+
+ private:
+  Journal& journal_;
+};
+
+}  // namespace tav::test
