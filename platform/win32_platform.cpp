@@ -1,0 +1,211 @@
+#include "platform/win32_platform.h"
+
+#include <commdlg.h>
+
+#include <climits>
+#include <vector>
+
+#include "platform/win32_handles.h"
+
+namespace tav {
+
+namespace {
+
+using win32::UniqueFindHandle;
+using win32::UniqueHandle;
+using win32::UniqueLocalMemory;
+
+constexpr wchar_t kPickFileTitle[] = L"请打开需要修改的文件";
+// Room for the longest path that the file system allows, so a long pick comes back whole.
+constexpr DWORD kPickFileBufferSize = 32768;
+
+OpStatus Failure(DWORD error) { return OpStatus{error, SystemErrorText(error)}; }
+
+OpStatus LastFailure() { return Failure(::GetLastError()); }
+
+// The absolute form of path ("." and ".." resolved, "/" turned into "\"), or path itself when it
+// cannot be resolved. The extended-length prefix needs this form, as it switches off that parsing.
+std::wstring FullPath(const std::wstring& path) {
+  const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return path;
+  std::wstring full(size, L'\0');
+  const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return path;
+  full.resize(length);
+  return full;
+}
+
+// The name handed to the file functions: absolute, and prefixed when it is long.
+std::wstring SystemPath(const std::wstring& path) { return WithLongPathPrefix(FullPath(path)); }
+
+// Everything up to and including the last separator of an absolute path.
+std::wstring FolderOf(const std::wstring& fullPath) {
+  const std::size_t end = fullPath.find_last_of(L"\\/");
+  return end == std::wstring::npos ? std::wstring() : fullPath.substr(0, end + 1);
+}
+
+bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+bool IsDriveLetter(wchar_t ch) { return (ch >= L'A' && ch <= L'Z') || (ch >= L'a' && ch <= L'z'); }
+
+}  // namespace
+
+std::wstring WithLongPathPrefix(std::wstring_view fullPath) {
+  std::wstring path(fullPath);
+  if (path.size() < kLongPathThreshold) return path;
+  if (StartsWith(path, L"\\\\?\\") || StartsWith(path, L"\\\\.\\")) return path;
+  if (StartsWith(path, L"\\\\")) return L"\\\\?\\UNC\\" + path.substr(2);
+  if (path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && path[2] == L'\\') {
+    return L"\\\\?\\" + path;
+  }
+  return path;
+}
+
+std::wstring SystemErrorText(DWORD error) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  const UniqueLocalMemory owner(buffer);
+  if (length == 0 || buffer == nullptr) return {};
+  std::wstring text(buffer, length);
+  const std::size_t end = text.find_last_not_of(L"\r\n \t");
+  text.erase(end == std::wstring::npos ? 0 : end + 1);
+  return text;
+}
+
+void Win32Platform::NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) {
+  const UINT iconStyle = icon == Icon::Stop ? MB_ICONSTOP : MB_ICONINFORMATION;
+  ::MessageBoxW(owner_, text.c_str(), title.c_str(), MB_OKCANCEL | iconStyle);
+}
+
+std::wstring Win32Platform::PickFile() {
+  std::wstring name(kPickFileBufferSize, L'\0');
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner_;
+  dialog.lpstrFilter = L"所有文件 (*.*)\0*.*\0";
+  dialog.lpstrFile = name.data();
+  dialog.nMaxFile = kPickFileBufferSize;
+  dialog.lpstrTitle = kPickFileTitle;
+  // The current directory stays where it was: the script's place never depends on it.
+  dialog.Flags =
+      OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  if (!::GetOpenFileNameW(&dialog)) return {};
+  name.resize(name.find(L'\0'));
+  return name;
+}
+
+std::wstring Win32Platform::FirstMatch(const std::wstring& pattern) {
+  WIN32_FIND_DATAW entry{};
+  const UniqueFindHandle find(::FindFirstFileExW(SystemPath(pattern).c_str(), FindExInfoBasic,
+                                                 &entry, FindExSearchNameMatch, nullptr, 0));
+  if (!find) return {};
+  return entry.cFileName;
+}
+
+OpStatus Win32Platform::MakeFolder(const std::wstring& path) {
+  if (!::CreateDirectoryW(SystemPath(path).c_str(), nullptr)) return LastFailure();
+  return OpStatus::Success();
+}
+
+OpStatus Win32Platform::DeleteMatching(const std::wstring& pattern) {
+  const std::wstring full = FullPath(pattern);
+  std::vector<std::wstring> files;
+  {
+    WIN32_FIND_DATAW entry{};
+    const UniqueFindHandle find(::FindFirstFileExW(WithLongPathPrefix(full).c_str(),
+                                                   FindExInfoBasic, &entry, FindExSearchNameMatch,
+                                                   nullptr, 0));
+    if (!find) return LastFailure();
+    do {
+      if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        files.emplace_back(entry.cFileName);
+    } while (::FindNextFileW(find.get(), &entry));
+    if (::GetLastError() != ERROR_NO_MORE_FILES) return LastFailure();
+  }
+  if (files.empty()) return Failure(ERROR_FILE_NOT_FOUND);
+
+  // The listing is complete before the first deletion, so deleting cannot disturb it.
+  const std::wstring folder = FolderOf(full);
+  for (const std::wstring& file : files) {
+    if (!::DeleteFileW(WithLongPathPrefix(folder + file).c_str())) return LastFailure();
+  }
+  return OpStatus::Success();
+}
+
+OpStatus Win32Platform::WriteScriptLine(const std::wstring& path, const std::wstring& line) {
+  std::optional<std::string> bytes = ToAnsi(line);
+  if (!bytes) return Failure(ERROR_NO_UNICODE_TRANSLATION);
+  bytes->append("\r\n");
+  if (bytes->size() > MAXDWORD) return Failure(ERROR_ARITHMETIC_OVERFLOW);
+  const DWORD size = static_cast<DWORD>(bytes->size());
+
+  UniqueHandle file(::CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return LastFailure();
+  DWORD written = 0;
+  if (!::WriteFile(file.get(), bytes->data(), size, &written, nullptr)) return LastFailure();
+  if (written != size) return Failure(ERROR_WRITE_FAULT);
+  // Closing flushes the file; its failure is a failed write as well.
+  if (!::CloseHandle(file.release())) return LastFailure();
+  return OpStatus::Success();
+}
+
+OpStatus Win32Platform::LaunchHidden(const std::wstring& commandLine) {
+  std::wstring writableLine = commandLine;  // CreateProcessW may modify the buffer
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessW(nullptr, writableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+    return LastFailure();
+  }
+  // Nothing of the new process is kept.
+  const UniqueHandle processHandle(process.hProcess);
+  const UniqueHandle threadHandle(process.hThread);
+  return OpStatus::Success();
+}
+
+WindowHandle Win32Platform::FindConsoleWindow() {
+  return reinterpret_cast<WindowHandle>(::FindWindowA("ConsoleWindowClass", nullptr));
+}
+
+void Win32Platform::PostChar(WindowHandle window, std::int32_t code) {
+  // A double-byte character arrives as a negative code: lead byte * 256 + trail byte read as a
+  // signed 16-bit number. Widening it with its sign keeps every upper bit set, which is the value
+  // a console expects from an ANSI WM_CHAR of such a character; it reads the two bytes from the
+  // low 16 bits. Zero-extending would make a different, unrelated value in the upper half.
+  const WPARAM value = static_cast<WPARAM>(static_cast<INT_PTR>(code));
+  ::PostMessageA(reinterpret_cast<HWND>(window), WM_CHAR, value, 0);
+}
+
+std::optional<std::string> Win32Platform::ToAnsi(std::wstring_view text) {
+  if (text.empty()) return std::string();
+  if (text.size() > static_cast<std::size_t>(INT_MAX) / 4) return std::nullopt;
+  const int length = static_cast<int>(text.size());
+  const UINT codePage = ::GetACP();
+  // With UTF-8 as the ANSI code page (an option of newer Windows) the no-best-fit flag and the
+  // default-character report are not allowed; there only broken UTF-16 cannot be converted.
+  const bool utf8 = codePage == CP_UTF8;
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  BOOL* const usedDefaultReport = utf8 ? nullptr : &usedDefault;
+
+  const int size = ::WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr,
+                                         usedDefaultReport);
+  if (size <= 0 || usedDefault) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  if (::WideCharToMultiByte(codePage, flags, text.data(), length, bytes.data(), size, nullptr,
+                            usedDefaultReport) != size ||
+      usedDefault) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+}  // namespace tav

@@ -1,0 +1,47 @@
+// The platform operations written against the Win32 API.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace tav {
+
+// Paths at least this long get the extended-length prefix: CreateDirectoryW refuses a folder
+// path that leaves no room for an 8.3 file name below MAX_PATH.
+inline constexpr std::size_t kLongPathThreshold = MAX_PATH - 12;
+
+// Adds the extended-length prefix (\\?\ or \\?\UNC\) to a long, absolute, backslash-separated
+// path so that the file functions accept it beyond MAX_PATH. Short, relative and already
+// prefixed paths come back unchanged.
+std::wstring WithLongPathPrefix(std::wstring_view fullPath);
+
+// The description of a system error number, without trailing line breaks and blanks.
+std::wstring SystemErrorText(DWORD error);
+
+class Win32Platform final : public Platform {
+ public:
+  Win32Platform() = default;
+
+  // The window that owns the notices and the Open dialog.
+  void SetOwner(HWND owner) { owner_ = owner; }
+
+  void NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) override;
+  std::wstring PickFile() override;
+  std::wstring FirstMatch(const std::wstring& pattern) override;
+  OpStatus MakeFolder(const std::wstring& path) override;
+  OpStatus DeleteMatching(const std::wstring& pattern) override;
+  OpStatus WriteScriptLine(const std::wstring& path, const std::wstring& line) override;
+  OpStatus LaunchHidden(const std::wstring& commandLine) override;
+  WindowHandle FindConsoleWindow() override;
+  void PostChar(WindowHandle window, std::int32_t code) override;
+  std::optional<std::string> ToAnsi(std::wstring_view text) override;
+
+ private:
+  HWND owner_ = nullptr;
+};
+
+}  // namespace tav
