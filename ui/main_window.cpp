@@ -1,0 +1,331 @@
+#include "ui/main_window.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "res/resource.h"
+#include "ui/control_ids.h"
+#include "ui/form_layout.h"
+
+namespace tav::ui {
+
+namespace {
+
+constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW;
+constexpr DWORD kWindowExStyle = 0;
+constexpr DWORD kChildStyle = WS_CHILD | WS_VISIBLE;
+
+constexpr wchar_t kHelpTitle[] = L"帮助";
+constexpr wchar_t kHelpText[] =
+    L"方法1：单击菜单→目录→输入需要修改的扩展名→打开→同2，方法2：单击菜单→创建，创建工作目录，请将"
+    L"需要修改的文件，放在工作目录中，将修改前的扩展名输入文本框中，将修改后的扩展名输入文本框中，"
+    L"打开工作目录tav.bat并运行，就OK了！（注：*表示修改所有文件。）";
+constexpr wchar_t kAboutTitle[] = L"关于";
+constexpr wchar_t kAboutText[] = L"DERi1.4，为需要成批修改文件扩展名的用户编写，作者保留所有权利！";
+
+enum class FontRole { Box, Caption, Status };
+
+struct ControlSpec {
+  int id;
+  const wchar_t* windowClass;
+  const wchar_t* text;  // nullptr: the status text of the initial state
+  DWORD style;
+  DWORD exStyle;
+  TwipRect place;
+  FontRole font;
+};
+
+// In tab order: the order of creation is the order in which the tab key visits the controls.
+constexpr ControlSpec kControls[] = {
+    {ids::kText1, L"EDIT", L"", kChildStyle | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL,
+     WS_EX_CLIENTEDGE, kText1Place, FontRole::Box},
+    {ids::kLabel1, L"STATIC", L"修改前：", kChildStyle | SS_LEFT | SS_NOPREFIX, 0, kLabel1Place,
+     FontRole::Caption},
+    {ids::kText2, L"EDIT", L"", kChildStyle | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL,
+     WS_EX_CLIENTEDGE, kText2Place, FontRole::Box},
+    {ids::kLabel3, L"STATIC", L"修改后：", kChildStyle | SS_LEFT | SS_NOPREFIX, 0, kLabel3Place,
+     FontRole::Caption},
+    {ids::kCommand1, L"BUTTON", L"开始", kChildStyle | WS_TABSTOP | BS_PUSHBUTTON, 0,
+     kCommand1Place, FontRole::Caption},
+    {ids::kCommand2, L"BUTTON", L"退出", kChildStyle | WS_TABSTOP | BS_PUSHBUTTON, 0,
+     kCommand2Place, FontRole::Caption},
+    // A folder too long for the label keeps its start and its last component, with an
+    // ellipsis in between.
+    {ids::kLabel2, L"STATIC", nullptr,
+     kChildStyle | SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS | SS_NOPREFIX, 0, kLabel2Place,
+     FontRole::Status},
+};
+
+win32::UniqueFont CreateSongTiFont(int centipoints, UINT dpi) {
+  LOGFONTW font{};
+  font.lfHeight = FontHeightPixels(centipoints, dpi);
+  font.lfWeight = FW_NORMAL;
+  font.lfCharSet = GB2312_CHARSET;
+  constexpr std::wstring_view face = L"宋体";
+  std::copy(face.begin(), face.end(), font.lfFaceName);
+  return win32::UniqueFont(::CreateFontIndirectW(&font));
+}
+
+HMENU BuildMenuBar() {
+  const HMENU bar = ::CreateMenu();
+  const HMENU menu = ::CreatePopupMenu();
+  ::AppendMenuW(menu, MF_STRING, ids::kMenuDirectory, L"目录");
+  ::AppendMenuW(menu, MF_STRING, ids::kMenuCreate, L"创建");
+  ::AppendMenuW(menu, MF_STRING, ids::kMenuClear, L"清除");
+  ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), L"菜单");
+  // Help and About have no items: clicking them on the bar runs them.
+  ::AppendMenuW(bar, MF_STRING, ids::kMenuHelp, L"帮助");
+  ::AppendMenuW(bar, MF_STRING, ids::kMenuAbout, L"关于");
+  return bar;
+}
+
+std::wstring WindowText(HWND window) {
+  const int length = ::GetWindowTextLengthW(window);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = ::GetWindowTextW(window, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(std::max(copied, 0)));
+  return text;
+}
+
+}  // namespace
+
+bool MainWindow::Create(int showCommand) {
+  if (!RegisterWindowClass()) return false;
+  const HMENU menu = BuildMenuBar();
+  const HWND window = ::CreateWindowExW(kWindowExStyle, ids::kWindowClass, ids::kWindowCaption,
+                                        kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                        CW_USEDEFAULT, nullptr, menu, instance_, this);
+  if (window == nullptr) {
+    ::DestroyMenu(menu);
+    return false;
+  }
+  // The load step runs while the window is still hidden, before the user can act.
+  commands_.OnStartup();
+  ::ShowWindow(window, showCommand);
+  ::UpdateWindow(window);
+  return true;
+}
+
+int MainWindow::RunMessageLoop() {
+  MSG message{};
+  for (;;) {
+    const BOOL result = ::GetMessageW(&message, nullptr, 0, 0);
+    if (result == 0) return static_cast<int>(message.wParam);
+    if (result == -1) return 1;
+    // Gives the window the keyboard handling of a dialog: the tab key moves between controls.
+    if (window_ != nullptr && ::IsDialogMessageW(window_, &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+}
+
+std::wstring MainWindow::Text1() const { return WindowText(Control(ids::kText1)); }
+
+void MainWindow::SetText1(const std::wstring& text) {
+  ::SetWindowTextW(Control(ids::kText1), text.c_str());
+}
+
+std::wstring MainWindow::Text2() const { return WindowText(Control(ids::kText2)); }
+
+void MainWindow::SetText2(const std::wstring& text) {
+  ::SetWindowTextW(Control(ids::kText2), text.c_str());
+}
+
+bool MainWindow::RegisterWindowClass() const {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance_;
+  windowClass.hIcon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TAV),
+                                                      IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
+                                                      ::GetSystemMetrics(SM_CYICON), LR_SHARED));
+  windowClass.hIconSm = static_cast<HICON>(
+      ::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TAV), IMAGE_ICON,
+                   ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
+  windowClass.lpszClassName = ids::kWindowClass;
+  return ::RegisterClassExW(&windowClass) != 0;
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self =
+        static_cast<MainWindow*>(reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->window_ = window;
+    self->platform_.SetOwner(window);
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+  return self->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      CreateControls();
+      ApplyDpi(dpi_.WindowDpi(window_), nullptr);
+      ::SetTimer(window_, ids::kTimer1, 1, nullptr);
+      lastFocus_ = Control(ids::kText1);
+      return 0;
+    case WM_COMMAND:
+      // Menu items and button clicks both come with notification code 0.
+      if (HIWORD(wParam) == 0) OnCommand(LOWORD(wParam));
+      return 0;
+    case WM_TIMER:
+      if (wParam == ids::kTimer1) RefreshStatus();
+      return 0;
+    case WM_CTLCOLORSTATIC: {
+      // Labels are drawn on the window's own button-face background.
+      const HDC dc = reinterpret_cast<HDC>(wParam);
+      ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+      ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+      return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_DPICHANGED:
+      ApplyDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case WM_ACTIVATE:
+      OnActivate(wParam);
+      return 0;
+    case WM_DESTROY:
+      ::KillTimer(window_, ids::kTimer1);
+      ::PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY: {
+      const HWND window = window_;
+      ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+      window_ = nullptr;
+      return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    default:
+      return ::DefWindowProcW(window_, message, wParam, lParam);
+  }
+}
+
+void MainWindow::CreateControls() {
+  statusCaption_ = StatusText(state_);
+  for (const ControlSpec& spec : kControls) {
+    const wchar_t* text = spec.text != nullptr ? spec.text : statusCaption_.c_str();
+    // Places and fonts follow in ApplyDpi, once the window's DPI is known.
+    ::CreateWindowExW(spec.exStyle, spec.windowClass, text, spec.style, 0, 0, 0, 0, window_,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
+  }
+}
+
+// Every pixel size of the window comes from here: the control places, the fonts and the size of
+// the client area, at the DPI of the monitor the window is on. Runs at creation and whenever the
+// window moves to a monitor of another scale; suggestedWindowRect is then where Windows wants
+// the window to go.
+void MainWindow::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
+  win32::UniqueFont boxFont = CreateSongTiFont(kBoxFontCentipoints, dpi);
+  win32::UniqueFont captionFont = CreateSongTiFont(kCaptionFontCentipoints, dpi);
+  const LOGFONTW messageFont = dpi_.MessageFont(dpi);
+  win32::UniqueFont statusFont(::CreateFontIndirectW(&messageFont));
+
+  for (const ControlSpec& spec : kControls) {
+    const HWND control = Control(spec.id);
+    const PixelRect place = ToPixels(spec.place, dpi);
+    ::SetWindowPos(control, nullptr, place.left, place.top, place.width, place.height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    const HFONT font = spec.font == FontRole::Box       ? boxFont.get()
+                       : spec.font == FontRole::Caption ? captionFont.get()
+                                                        : statusFont.get();
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  }
+  // The controls hold the new fonts now, so the old ones can be deleted.
+  boxFont_ = std::move(boxFont);
+  captionFont_ = std::move(captionFont);
+  statusFont_ = std::move(statusFont);
+
+  if (suggestedWindowRect != nullptr) {
+    const RECT& rect = *suggestedWindowRect;
+    ::SetWindowPos(window_, nullptr, rect.left, rect.top, rect.right - rect.left,
+                   rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  SizeWindowToClient(TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi),
+                     dpi);
+  ::InvalidateRect(window_, nullptr, TRUE);
+}
+
+void MainWindow::SizeWindowToClient(int width, int height, UINT dpi) {
+  if (::IsIconic(window_)) return;
+  RECT client{};
+  ::GetClientRect(window_, &client);
+  if (client.right == width && client.bottom == height) return;
+
+  const RECT frame =
+      dpi_.WindowRectForClient(width, height, kWindowStyle, kWindowExStyle, true, dpi);
+  ::SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The calculation assumes a menu bar of one line; a bar that wraps takes more height, which
+  // the actual client area reveals. Two corrections settle it, as a narrower window only wraps
+  // the bar once more.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    ::GetClientRect(window_, &client);
+    if (client.right == width && client.bottom == height) return;
+    RECT window{};
+    ::GetWindowRect(window_, &window);
+    ::SetWindowPos(window_, nullptr, 0, 0, window.right - window.left + width - client.right,
+                   window.bottom - window.top + height - client.bottom,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+void MainWindow::OnCommand(int id) {
+  switch (id) {
+    case ids::kCommand1:
+      commands_.WriteRenameScript();
+      break;
+    case ids::kCommand2:
+      // Exit: the program ends at once, without a question.
+      ::DestroyWindow(window_);
+      break;
+    case ids::kMenuDirectory:
+      commands_.AnalyseChosenFile();
+      break;
+    case ids::kMenuCreate:
+      commands_.CreateWorkFolder();
+      break;
+    case ids::kMenuClear:
+      commands_.ClearScripts();
+      break;
+    case ids::kMenuHelp:
+      ShowHelp();
+      break;
+    case ids::kMenuAbout:
+      ShowAbout();
+      break;
+    default:
+      break;
+  }
+}
+
+// The control that had the focus gets it back when the window is activated again, for example
+// after a notice closes.
+void MainWindow::OnActivate(WPARAM wParam) {
+  if (LOWORD(wParam) == WA_INACTIVE) {
+    const HWND focus = ::GetFocus();
+    if (focus != nullptr && ::IsChild(window_, focus)) lastFocus_ = focus;
+  } else if (HIWORD(wParam) == 0 && lastFocus_ != nullptr) {
+    ::SetFocus(lastFocus_);
+  }
+}
+
+void MainWindow::RefreshStatus() {
+  std::wstring caption = StatusText(state_);
+  // For a picked folder the label is rewritten on every tick. For the fixed folder only a change
+  // is written, so that an idle window does no work; that still brings the label back to the
+  // fixed folder after the Open dialog was cancelled.
+  if (!InChosenFolderMode(state_) && caption == statusCaption_) return;
+  ::SetWindowTextW(Control(ids::kLabel2), caption.c_str());
+  statusCaption_ = std::move(caption);
+}
+
+void MainWindow::ShowHelp() { platform_.NoticeBox(kHelpText, kHelpTitle, Icon::Information); }
+
+void MainWindow::ShowAbout() { platform_.NoticeBox(kAboutText, kAboutTitle, Icon::Information); }
+
+}  // namespace tav::ui

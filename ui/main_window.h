@@ -1,0 +1,64 @@
+// The program's one window, Form1: the extension boxes, the buttons, the status label, the menu
+// bar and the refresh timer. It owns the workflow state and routes every event to a command.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/win32_handles.h"
+#include "platform/win32_platform.h"
+#include "ui/dpi.h"
+#include "workflow/commands.h"
+#include "workflow/form_state.h"
+#include "workflow/form_view.h"
+
+namespace tav::ui {
+
+class MainWindow final : public FormView {
+ public:
+  explicit MainWindow(HINSTANCE instance) : instance_(instance) {}
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Creates the window and its controls, runs the start-up step and shows the window.
+  bool Create(int showCommand);
+
+  // Delivers messages until the window is gone; the exit code of the program.
+  int RunMessageLoop();
+
+  std::wstring Text1() const override;
+  void SetText1(const std::wstring& text) override;
+  std::wstring Text2() const override;
+  void SetText2(const std::wstring& text) override;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  bool RegisterWindowClass() const;
+  void CreateControls();
+  void ApplyDpi(UINT dpi, const RECT* suggestedWindowRect);
+  void SizeWindowToClient(int width, int height, UINT dpi);
+  void OnCommand(int id);
+  void OnActivate(WPARAM wParam);
+  void RefreshStatus();
+  void ShowHelp();
+  void ShowAbout();
+  HWND Control(int id) const { return ::GetDlgItem(window_, id); }
+
+  HINSTANCE instance_;
+  HWND window_ = nullptr;
+  HWND lastFocus_ = nullptr;  // the control that gets the focus back when the window is activated
+  DpiSupport dpi_;
+  win32::UniqueFont boxFont_;
+  win32::UniqueFont captionFont_;
+  win32::UniqueFont statusFont_;
+  std::wstring statusCaption_;  // what the status label shows
+
+  FormState state_;
+  Win32Platform platform_;
+  Commands commands_{state_, *this, platform_};
+};
+
+}  // namespace tav::ui
