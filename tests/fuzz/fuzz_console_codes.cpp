@@ -1,0 +1,60 @@
+// The character codes typed into the console: one per character, each of the right form, and
+// together the line itself in GBK. Also the code of any byte string of one or two bytes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "console_codes.h"
+#include "fuzz_input.h"
+#include "fuzz_support.h"
+#include "gbk.h"
+#include "workflow/rules.h"
+
+namespace tav::fuzz {
+namespace {
+
+void CheckLine(const std::wstring& line) {
+  const auto codes = ConsoleCodes(line, [](std::wstring_view text) { return test::ToGbk(text); });
+  if (codes) {
+    CheckCodesDecodeTo(*codes, line);
+    return;
+  }
+  // Nothing is typed only when some character has no exact GBK code of one or two bytes.
+  bool someUntypeable = false;
+  for (const wchar_t ch : line) {
+    const auto bytes = test::ToGbk(std::wstring(1, ch));
+    if (!bytes || bytes->empty() || bytes->size() > 2 || !ExactlyInGbk(std::wstring(1, ch))) {
+      someUntypeable = true;
+    }
+  }
+  FUZZ_CHECK(someUntypeable);
+}
+
+void CheckCodeOfBytes(std::string_view bytes) {
+  const auto code = CharCodeFromAnsi(bytes);
+  if (bytes.size() == 1) {
+    FUZZ_CHECK(code && *code == static_cast<unsigned char>(bytes[0]));
+  } else if (bytes.size() == 2) {
+    const auto word =
+        static_cast<unsigned char>(bytes[0]) * 256 + static_cast<unsigned char>(bytes[1]);
+    FUZZ_CHECK(code &&
+               (static_cast<std::uint32_t>(*code) & 0xFFFFu) == static_cast<unsigned>(word));
+    FUZZ_CHECK(*code >= -32768 && *code <= 32767);
+    FUZZ_CHECK((*code < 0) == (static_cast<unsigned char>(bytes[0]) >= 0x80));
+  } else {
+    FUZZ_CHECK(!code);
+  }
+}
+
+}  // namespace
+}  // namespace tav::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  for (const auto& field : tav::fuzz::Fields(data, size)) tav::fuzz::CheckLine(field);
+  const std::string_view raw(reinterpret_cast<const char*>(data), size);
+  for (std::size_t length = 0; length <= 3 && length <= size; ++length) {
+    tav::fuzz::CheckCodeOfBytes(raw.substr(size - length));
+  }
+  return 0;
+}
