@@ -1,0 +1,111 @@
+#include "tests/e2e/files.h"
+
+#include <algorithm>
+
+namespace tav::e2e {
+
+namespace {
+
+std::wstring Join(const std::wstring& folder, const std::wstring& name) {
+  if (!folder.empty() && folder.back() == L'\\') return folder + name;
+  return folder + L"\\" + name;
+}
+
+void SnapshotInto(const std::wstring& folder, TreeSnapshot& tree) {
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW(Join(folder, L"*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = Join(folder, name);
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      tree[path] = "dir";
+      SnapshotInto(path, tree);
+    } else {
+      tree[path] = "file:" + ReadBytes(path).value_or("<unreadable>");
+    }
+  } while (FindNextFileW(search, &entry));
+  FindClose(search);
+}
+
+}  // namespace
+
+std::optional<std::string> ReadBytes(const std::wstring& path) {
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  std::string bytes;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    bytes.append(buffer, read);
+  }
+  return bytes;
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  DWORD written = 0;
+  return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
+bool MakeFolder(const std::wstring& path) {
+  return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemoveTree(const std::wstring& path) {
+  if (!IsFolder(path)) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+    return;
+  }
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW(Join(path, L"*").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name != L"." && name != L"..") RemoveTree(Join(path, name));
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+TreeSnapshot Snapshot(const std::wstring& root) {
+  TreeSnapshot tree;
+  SnapshotInto(root, tree);
+  return tree;
+}
+
+std::vector<std::wstring> Differences(const TreeSnapshot& before, const TreeSnapshot& after) {
+  std::vector<std::wstring> changed;
+  for (const auto& [path, content] : before) {
+    const auto now = after.find(path);
+    if (now == after.end() || now->second != content) changed.push_back(path);
+  }
+  for (const auto& [path, content] : after) {
+    if (!before.contains(path)) changed.push_back(path);
+  }
+  std::sort(changed.begin(), changed.end());
+  return changed;
+}
+
+ExclusiveHold::ExclusiveHold(const std::wstring& path)
+    : handle_(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+
+}  // namespace tav::e2e

@@ -1,0 +1,40 @@
+// File-system helpers of the driver: preparing folders and files, reading exact bytes, holding a
+// file open so that nobody else may touch it, and recording what changed under a folder.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/support.h"
+
+namespace tav::e2e {
+
+std::optional<std::string> ReadBytes(const std::wstring& path);
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+bool MakeFolder(const std::wstring& path);
+bool IsFolder(const std::wstring& path);
+bool Exists(const std::wstring& path);
+// Deletes a file, or a folder with everything in it.
+void RemoveTree(const std::wstring& path);
+
+// Every entry under a folder (the folder itself excluded), by full path: "dir" for a folder,
+// "file:" and the bytes for a file.
+using TreeSnapshot = std::map<std::wstring, std::string>;
+TreeSnapshot Snapshot(const std::wstring& root);
+// Paths added, removed or changed between two snapshots, in order.
+std::vector<std::wstring> Differences(const TreeSnapshot& before, const TreeSnapshot& after);
+
+// Holds a file open with no sharing, so that other processes can neither write nor delete it.
+class ExclusiveHold {
+ public:
+  explicit ExclusiveHold(const std::wstring& path);
+  bool held() const { return static_cast<bool>(handle_); }
+  void Release() { handle_.Reset(); }
+
+ private:
+  UniqueHandle handle_;
+};
+
+}  // namespace tav::e2e

@@ -1,0 +1,90 @@
+// End-to-end driver: starts the real TAV.exe and uses it the way a user does.
+//
+//   tav_e2e.exe PHASE C_FOLDER [TAV_EXE]
+//
+// PHASE "main" expects drive D: to be an empty folder, "nodrive" expects no drive D:. C_FOLDER is
+// an empty folder on C: for the chosen-folder stories. TAV_EXE defaults to TAV.exe beside the
+// driver. Prints one line per check and "N passed, M failed" last; exits 1 when a check failed.
+#include <windows.h>
+
+#include <string>
+
+#include "tests/e2e/console_standin.h"
+#include "tests/e2e/scenarios.h"
+#include "tests/e2e/session.h"
+
+namespace tav::e2e {
+namespace {
+
+std::wstring ProgramBesideDriver() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  folder.resize(folder.rfind(L'\\') + 1);
+  return folder + L"TAV.exe";
+}
+
+void RunMainPhase(Report& report, ConsoleStandIn& console, const std::wstring& exe,
+                  const std::wstring& cRoot) {
+  CheckVersionRecord(report, exe);
+  report.Check(Snapshot(L"D:\\").empty(), L"drive D: starts empty", L"an empty drive",
+               Exists(L"D:\\") ? L"entries on it" : L"no drive D:");
+  auto app = TavApp::Launch(exe, cRoot, report);
+  if (!app) return;
+  Session session(report, console, *app, {L"D:\\", cRoot});
+  CheckFreshWindow(session);
+  CheckHelpAndAbout(session);
+  CheckFixedFolderRefusals(session);
+  CheckWorkFolderThatIsAFile(session);
+  CheckCreateWorkFolder(session);
+  CheckFixedFolderScripts(session);
+  CheckRefusedExtensions(session);
+  CheckClearInWorkFolder(session);
+  CheckLockedScript(session);
+  CheckChosenFolder(session, cRoot);
+  CheckPickedFolders(session, cRoot);
+  CheckChosenFolderFailures(session, cRoot);
+  CheckLongPickedPath(session, cRoot);
+  CheckCancelledPick(session);
+  CheckExitButton(session);
+  CheckCloseMessages(report, exe, cRoot);
+}
+
+void RunNoDrivePhase(Report& report, ConsoleStandIn& console, const std::wstring& exe,
+                     const std::wstring& cRoot) {
+  auto app = TavApp::Launch(exe, cRoot, report);
+  if (!app) return;
+  Session session(report, console, *app, {cRoot});
+  CheckWithoutDriveD(session, cRoot);
+  CheckExitButton(session);
+}
+
+}  // namespace
+}  // namespace tav::e2e
+
+int wmain(int argc, wchar_t** argv) {
+  using namespace tav::e2e;
+  Report report;
+  const std::wstring phase = argc > 1 ? argv[1] : L"";
+  if (argc < 3 || (phase != L"main" && phase != L"nodrive")) {
+    report.Fail(L"arguments", L"PHASE (main or nodrive) C_FOLDER [TAV_EXE]",
+                std::to_wstring(argc - 1) + L" arguments");
+    report.PrintTotals();
+    return 2;
+  }
+  const std::wstring cRoot = argv[2];
+  const std::wstring exe = argc > 3 ? argv[3] : ProgramBesideDriver();
+
+  // The stand-in must exist before TAV starts, so that TAV finds it as its console.
+  ConsoleStandIn console;
+  if (report.Check(console.ready(), L"console stand-in window of class ConsoleWindowClass",
+                   L"a window", L"none")) {
+    if (phase == L"main") {
+      RunMainPhase(report, console, exe, cRoot);
+    } else {
+      RunNoDrivePhase(report, console, exe, cRoot);
+    }
+  }
+  report.PrintTotals();
+  return report.failed() == 0 ? 0 : 1;
+}

@@ -1,0 +1,47 @@
+// The user stories the driver plays through the real program, grouped by the folder they work in.
+#pragma once
+
+#include <string>
+
+#include "tests/e2e/session.h"
+
+namespace tav::e2e {
+
+inline constexpr wchar_t kWorkFolder[] = L"D:\\duzaz";
+inline constexpr wchar_t kWorkScript[] = L"D:\\duzaz\\tav.bat";
+inline constexpr wchar_t kFixedLabel[] = L"当前目录 D:\\duzaz";
+
+// The bytes of text in code page 936 (the script's encoding).
+std::string Gbk(const std::wstring& text);
+
+// Version record of the executable.
+void CheckVersionRecord(Report& report, const std::wstring& exe);
+
+// Window, caption and status label right after start.
+void CheckFreshWindow(Session& session);
+void CheckHelpAndAbout(Session& session);
+
+// Fixed-folder mode: D: is an empty drive when these start.
+void CheckFixedFolderRefusals(Session& session);
+void CheckWorkFolderThatIsAFile(Session& session);
+void CheckCreateWorkFolder(Session& session);
+void CheckFixedFolderScripts(Session& session);
+void CheckRefusedExtensions(Session& session);
+void CheckClearInWorkFolder(Session& session);
+void CheckLockedScript(Session& session);
+
+// Chosen-folder mode: cRoot is a fresh folder on C:.
+void CheckChosenFolder(Session& session, const std::wstring& cRoot);
+void CheckPickedFolders(Session& session, const std::wstring& cRoot);
+void CheckChosenFolderFailures(Session& session, const std::wstring& cRoot);
+void CheckLongPickedPath(Session& session, const std::wstring& cRoot);
+void CheckCancelledPick(Session& session);
+
+// Drive D: missing.
+void CheckWithoutDriveD(Session& session, const std::wstring& cRoot);
+
+// Ending the program: the Exit button, WM_CLOSE and the close box.
+void CheckExitButton(Session& session);
+void CheckCloseMessages(Report& report, const std::wstring& exe, const std::wstring& workingDir);
+
+}  // namespace tav::e2e

@@ -1,0 +1,189 @@
+// Chosen-folder mode: a file picked in the Open dialog decides the folder of every command.
+#include "tests/e2e/scenarios.h"
+#include "ui/control_ids.h"
+
+namespace tav::e2e {
+
+namespace {
+
+std::wstring ScriptWritten(const std::wstring& folder) {
+  return L"请打开" + folder + L"\\tav.bat并运行。";
+}
+
+std::wstring Quoted(const std::wstring& folder) { return L"\"" + folder + L"\""; }
+
+}  // namespace
+
+void CheckChosenFolder(Session& session, const std::wstring& cRoot) {
+  const std::wstring folder = cRoot + L"\\data";
+  const std::wstring script = folder + L"\\tav.bat";
+  MakeFolder(folder);
+  WriteBytes(folder + L"\\photo.JPG", "jpeg");
+
+  session.SetBoxes(L"old", L"png");
+  session.BeginStep();
+  if (!session.Pick(L"目录 photo.JPG", folder + L"\\photo.JPG")) return;
+  session.ExpectBoxes(L"目录 photo.JPG", L"JPG", L"png");
+  session.ExpectLabel2(L"目录 photo.JPG", L"当前目录 " + folder);
+  session.ExpectChanges(L"目录 photo.JPG", {});
+
+  session.BeginStep();
+  session.ClickStart();
+  session.ExpectNotice(L"开始 in the chosen folder", ScriptWritten(folder), kNoticeTitle,
+                       NoticeIcon::Information);
+  session.ExpectTyped(L"开始 in the chosen folder", L"explorer " + folder);
+  session.ExpectFile(L"开始 in the chosen folder", script, "ren *.JPG *.png\r\n");
+  session.ExpectChanges(L"开始 in the chosen folder", {script});
+
+  session.BeginStep();
+  session.Menu(ids::kMenuCreate);
+  session.ExpectNotice(L"创建 in chosen-folder mode", L"D:\\duzaz文件夹已存在。", kNoticeTitle,
+                       NoticeIcon::Stop);
+  session.ExpectLabel2(L"创建 in chosen-folder mode", L"当前目录 " + folder);
+  session.ExpectChanges(L"创建 in chosen-folder mode", {});
+
+  const std::wstring other = folder + L"\\tav.txt";
+  WriteBytes(other, "other");
+  WriteBytes(kWorkScript, "ren *.a *.b\r\n");
+  session.BeginStep();
+  session.Menu(ids::kMenuClear);
+  session.ExpectNoNotice(L"清除 in the chosen folder");
+  session.ExpectBoxes(L"清除 in the chosen folder", L"", L"");
+  session.ExpectChanges(L"清除 in the chosen folder", {script, other});
+
+  session.BeginStep();
+  session.SetBoxes(L"x", L"y");
+  session.Menu(ids::kMenuClear);
+  session.ExpectNotice(L"清除 in the chosen folder with no tav.* left",
+                       L"没有找到" + folder + L"\\tav.*文件！", kNoticeTitle, NoticeIcon::Stop);
+  session.ExpectBoxes(L"清除 in the chosen folder with no tav.* left", L"x", L"y");
+  session.ExpectChanges(L"清除 in the chosen folder with no tav.* left", {});
+}
+
+void CheckPickedFolders(Session& session, const std::wstring& cRoot) {
+  const struct {
+    const wchar_t* what;
+    std::wstring folder;
+    std::wstring file;
+    std::wstring ext;    // Text1 after the pick
+    std::wstring typed;  // the console line; empty when nothing may be typed
+  } cases[] = {
+      {L"a folder holding &", cRoot + L"\\R&D", L"a.tar.gz", L"gz",
+       L"explorer " + Quoted(cRoot + L"\\R&D")},
+      {L"a folder holding a space", cRoot + L"\\my docs", L"README", L"README",
+       L"explorer " + Quoted(cRoot + L"\\my docs")},
+      {L"a folder holding parentheses", cRoot + L"\\v(1)", L"f.TXT", L"TXT",
+       L"explorer " + Quoted(cRoot + L"\\v(1)")},
+      {L"a folder holding ! % ^ , ; =", cRoot + L"\\a!b%c^d,e;f=g", L"x.log", L"log",
+       L"explorer " + Quoted(cRoot + L"\\a!b%c^d,e;f=g")},
+      {L"a folder holding Chinese characters", cRoot + L"\\数据", L"报告.txt", L"txt",
+       L"explorer " + cRoot + L"\\数据"},
+      {L"a folder holding a character outside GBK", cRoot + L"\\Àx", L"f.txt", L"txt", L""},
+      {L"the root of D:", L"D:", L"a.txt", L"txt", L"explorer D:"},
+  };
+  for (const auto& c : cases) {
+    const std::wstring what = L"目录 in " + std::wstring(c.what);
+    const std::wstring script = c.folder + L"\\tav.bat";
+    MakeFolder(c.folder);
+    WriteBytes(c.folder + L"\\" + c.file, "data");
+    session.SetBoxes(L"zzz", L"new");
+    session.BeginStep();
+    if (!session.Pick(what, c.folder + L"\\" + c.file)) continue;
+    session.ExpectBoxes(what, c.ext, L"new");
+    session.ExpectLabel2(what, L"当前目录 " + c.folder);
+
+    session.ClickStart();
+    session.ExpectNotice(what + L", 开始", ScriptWritten(c.folder), kNoticeTitle,
+                         NoticeIcon::Information);
+    session.ExpectFile(what + L", 开始", script, "ren *." + Gbk(c.ext) + " *.new\r\n");
+    if (c.typed.empty()) {
+      session.ExpectNothingTyped(what + L", 开始");
+    } else {
+      session.ExpectTyped(what + L", 开始", c.typed);
+    }
+    session.ExpectChanges(what + L", 开始", {script});
+
+    session.BeginStep();
+    session.Menu(ids::kMenuClear);
+    session.ExpectNoNotice(what + L", 清除");
+    session.ExpectChanges(what + L", 清除", {script});
+  }
+}
+
+void CheckChosenFolderFailures(Session& session, const std::wstring& cRoot) {
+  // A folder named tav.bat: the script cannot be written, and it is the only match of tav.*,
+  // which 清除 must not delete.
+  const std::wstring folder = cRoot + L"\\blocked";
+  MakeFolder(folder);
+  MakeFolder(folder + L"\\tav.bat");
+  WriteBytes(folder + L"\\f.txt", "data");
+  session.SetBoxes(L"zzz", L"new");
+  if (!session.Pick(L"目录 in a folder holding a folder tav.bat", folder + L"\\f.txt")) return;
+
+  session.BeginStep();
+  session.ClickStart();
+  session.ExpectFailureNotice(L"开始 where tav.bat is a folder", ERROR_ACCESS_DENIED);
+  session.ExpectNothingTyped(L"开始 where tav.bat is a folder");
+  session.ExpectChanges(L"开始 where tav.bat is a folder", {});
+  session.ExpectAlive(L"开始 where tav.bat is a folder");
+
+  session.BeginStep();
+  session.Menu(ids::kMenuClear);
+  session.ExpectFailureNotice(L"清除 where a folder is the only tav.*", std::nullopt);
+  session.ExpectBoxes(L"清除 where a folder is the only tav.*", L"txt", L"new");
+  session.ExpectChanges(L"清除 where a folder is the only tav.*", {});
+  session.ExpectAlive(L"清除 where a folder is the only tav.*");
+}
+
+void CheckLongPickedPath(Session& session, const std::wstring& cRoot) {
+  // A picked name of 259 characters, the longest the Open dialog takes, puts the script at 261
+  // characters: past the classic path limit.
+  constexpr size_t kFolderLength = 253;
+  std::wstring folder = cRoot + L"\\long";
+  MakeFolder(folder);
+  while (kFolderLength - folder.size() > 50) {
+    folder += L"\\" + std::wstring(40, L'd');
+    MakeFolder(folder);
+  }
+  folder += L"\\" + std::wstring(kFolderLength - folder.size() - 1, L'e');
+  MakeFolder(folder);
+  const std::wstring file = folder + L"\\a.txt";
+  const std::wstring script = folder + L"\\tav.bat";
+  WriteBytes(file, "data");
+  const std::wstring what = L"目录 with a " + std::to_wstring(file.size()) + L"-character name";
+
+  session.SetBoxes(L"abc", L"new");
+  session.BeginStep();
+  if (!session.Pick(what, file)) return;
+  session.ExpectBoxes(what, L"txt", L"new");
+  session.ExpectLabel2(what, L"当前目录 " + folder);
+
+  session.ClickStart();
+  session.ExpectNotice(what + L", 开始", ScriptWritten(folder), kNoticeTitle,
+                       NoticeIcon::Information);
+  session.ExpectFile(what + L", 开始", script, "ren *.txt *.new\r\n");
+  session.ExpectTyped(what + L", 开始", L"explorer " + folder);
+  session.ExpectChanges(what + L", 开始", {script});
+
+  session.BeginStep();
+  session.Menu(ids::kMenuClear);
+  session.ExpectNoNotice(what + L", 清除");
+  session.ExpectChanges(what + L", 清除", {script});
+}
+
+void CheckCancelledPick(Session& session) {
+  session.SetBoxes(L"abc", L"def");
+  session.BeginStep();
+  if (!session.CancelPick(L"目录 cancelled")) return;
+  session.ExpectLabel2(L"目录 cancelled", kFixedLabel);
+  session.ExpectBoxes(L"目录 cancelled", L"abc", L"def");
+
+  session.ClickStart();
+  session.ExpectNotice(L"开始 after a cancelled 目录", L"请打开D:\\duzaz\\tav.bat并运行。",
+                       kNoticeTitle, NoticeIcon::Information);
+  session.ExpectTyped(L"开始 after a cancelled 目录", L"explorer D:\\duzaz");
+  session.ExpectFile(L"开始 after a cancelled 目录", kWorkScript, "ren *.abc *.def\r\n");
+  session.ExpectChanges(L"开始 after a cancelled 目录", {kWorkScript});
+}
+
+}  // namespace tav::e2e

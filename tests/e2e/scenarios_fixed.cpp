@@ -1,0 +1,222 @@
+// Fixed-folder mode: nothing picked, every command works on D:\duzaz.
+#include "tests/e2e/scenarios.h"
+#include "ui/control_ids.h"
+
+namespace tav::e2e {
+
+namespace {
+
+constexpr wchar_t kScriptWritten[] = L"请打开D:\\duzaz\\tav.bat并运行。";
+constexpr wchar_t kNoWorkFolder[] = L"没有找到D:\\duzaz文件夹，请单击创建。";
+constexpr wchar_t kNoScripts[] = L"没有找到D:\\duzaz\\tav.*文件！";
+constexpr wchar_t kFolderExists[] = L"D:\\duzaz文件夹已存在。";
+constexpr wchar_t kOldInvalid[] = L"修改前的扩展名含有无效字符。";
+constexpr wchar_t kNewInvalid[] = L"修改后的扩展名含有无效字符。";
+
+}  // namespace
+
+std::string Gbk(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                       0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
+                      nullptr, nullptr);
+  return bytes;
+}
+
+void CheckFixedFolderRefusals(Session& session) {
+  const struct {
+    const wchar_t* what;
+    const wchar_t* oldExt;
+    const wchar_t* newExt;
+    const wchar_t* notice;
+    int answer;
+  } cases[] = {
+      {L"开始 with both boxes empty", L"", L"", L"请输入修改前的扩展名。", IDCANCEL},
+      {L"开始 with only Text1 filled", L"txt", L"", L"请输入修改后的扩展名。", IDOK},
+      {L"开始 with only Text2 filled", L"", L"doc", L"请输入修改前的扩展名。", IDOK},
+      {L"开始 without D:\\duzaz", L"txt", L"doc", kNoWorkFolder, IDCANCEL},
+  };
+  for (const auto& c : cases) {
+    session.BeginStep();
+    session.SetBoxes(c.oldExt, c.newExt);
+    session.ClickStart();
+    session.ExpectNotice(c.what, c.notice, kNoticeTitle, NoticeIcon::Stop, c.answer);
+    session.ExpectNoNotice(std::wstring(c.what) + L", second look");
+    session.ExpectNothingTyped(c.what);
+    session.ExpectChanges(c.what, {});
+  }
+  session.ExpectBoxes(L"开始 without D:\\duzaz", L"txt", L"doc");
+
+  session.BeginStep();
+  session.Menu(ids::kMenuClear);
+  session.ExpectNotice(L"清除 without D:\\duzaz", kNoScripts, kNoticeTitle, NoticeIcon::Stop);
+  session.ExpectBoxes(L"清除 without D:\\duzaz", L"txt", L"doc");
+  session.ExpectChanges(L"清除 without D:\\duzaz", {});
+}
+
+void CheckWorkFolderThatIsAFile(Session& session) {
+  // An ordinary file named D:\duzaz counts as the folder being there, and writing into it fails.
+  WriteBytes(kWorkFolder, "not a folder");
+  session.BeginStep();
+  session.Menu(ids::kMenuCreate);
+  session.ExpectNotice(L"创建 with a file named D:\\duzaz", kFolderExists, kNoticeTitle,
+                       NoticeIcon::Stop);
+  session.ExpectChanges(L"创建 with a file named D:\\duzaz", {});
+
+  session.BeginStep();
+  session.SetBoxes(L"txt", L"doc");
+  session.ClickStart();
+  session.ExpectFailureNotice(L"开始 with a file named D:\\duzaz", ERROR_PATH_NOT_FOUND);
+  session.ExpectNothingTyped(L"开始 with a file named D:\\duzaz");
+  session.ExpectChanges(L"开始 with a file named D:\\duzaz", {});
+  session.ExpectAlive(L"开始 with a file named D:\\duzaz");
+  RemoveTree(kWorkFolder);
+}
+
+void CheckCreateWorkFolder(Session& session) {
+  session.BeginStep();
+  session.Menu(ids::kMenuCreate);
+  session.ExpectNoNotice(L"创建");
+  session.report().Check(IsFolder(kWorkFolder), L"创建 makes the folder D:\\duzaz", L"a folder",
+                         Exists(kWorkFolder) ? L"something else" : L"nothing");
+  session.ExpectChanges(L"创建", {kWorkFolder});
+
+  session.BeginStep();
+  session.Menu(ids::kMenuCreate);
+  session.ExpectNotice(L"创建 a second time", kFolderExists, kNoticeTitle, NoticeIcon::Stop);
+  session.ExpectChanges(L"创建 a second time", {});
+}
+
+void CheckFixedFolderScripts(Session& session) {
+  // The "jpeg" line is shorter than the one before it, so a file not truncated would show.
+  const struct {
+    const wchar_t* oldExt;
+    const wchar_t* newExt;
+    std::string line;
+  } cases[] = {
+      {L"txt", L"doc", "ren *.txt *.doc\r\n"},
+      {L"*", L"txt", "ren *.* *.txt\r\n"},
+      {L".txt", L"doc", "ren *..txt *.doc\r\n"},
+      {L"t?t", L"DOC", "ren *.t?t *.DOC\r\n"},
+      {L"文本", L"文档", "ren *." + Gbk(L"文本") + " *." + Gbk(L"文档") + "\r\n"},
+      {L"jpeg", L"jpg", "ren *.jpeg *.jpg\r\n"},
+  };
+  bool first = true;
+  for (const auto& c : cases) {
+    const std::wstring what = L"开始 with " + Quote(c.oldExt) + L" → " + Quote(c.newExt);
+    session.BeginStep();
+    session.SetBoxes(c.oldExt, c.newExt);
+    session.ClickStart();
+    if (first) {
+      // The folder is typed only once the user has closed the notice.
+      if (const auto notice = session.TakeNotice(what)) {
+        session.JudgeNotice(what, *notice, kScriptWritten, kNoticeTitle, NoticeIcon::Information);
+        session.ExpectNothingTyped(what + L", notice still open");
+        AnswerNotice(notice->box, IDOK);
+      }
+      first = false;
+    } else {
+      session.ExpectNotice(what, kScriptWritten, kNoticeTitle, NoticeIcon::Information);
+    }
+    session.ExpectTyped(what, L"explorer D:\\duzaz");
+    session.ExpectFile(what, kWorkScript, c.line);
+    session.ExpectChanges(what, {kWorkScript});
+  }
+  session.ExpectLabel2(L"after 开始 in D:\\duzaz", kFixedLabel);
+}
+
+void CheckRefusedExtensions(Session& session) {
+  const wchar_t* refused[] = {
+      L" ",      L"\\",   L"/",    L":", L"\"", L"<",      L">",
+      L"|",      L"&",    L"^",    L"%", L",",  L";",      L"=",
+      L"\t",     L"\x01", L"\x7F", L"À", L"²",  L"\x0301", L"\xD83D\xDE00",
+      L"\x00A0",
+  };
+  for (const wchar_t* bad : refused) {
+    const std::wstring ext = L"a" + std::wstring(bad) + L"b";
+    const struct {
+      std::wstring oldExt;
+      std::wstring newExt;
+      const wchar_t* notice;
+    } sides[] = {
+        {ext, L"doc", kOldInvalid},
+        {L"txt", ext, kNewInvalid},
+    };
+    for (const auto& side : sides) {
+      const std::wstring what = L"开始 with " + Quote(side.oldExt) + L" → " + Quote(side.newExt);
+      session.BeginStep();
+      session.SetBoxes(side.oldExt, side.newExt);
+      const bool held =
+          TextOf(session.app().text1) == side.oldExt && TextOf(session.app().text2) == side.newExt;
+      if (!held) {
+        session.report().Note(what + L": the box does not keep this text; skipped");
+        continue;
+      }
+      session.ClickStart();
+      session.ExpectNotice(what, side.notice, kNoticeTitle, NoticeIcon::Stop);
+      session.ExpectNothingTyped(what);
+      session.ExpectChanges(what, {});
+    }
+  }
+  // Both boxes refused: the old extension is named first.
+  session.BeginStep();
+  session.SetBoxes(L"a b", L"c|d");
+  session.ClickStart();
+  session.ExpectNotice(L"开始 with both extensions refused", kOldInvalid, kNoticeTitle,
+                       NoticeIcon::Stop);
+  session.ExpectNoNotice(L"开始 with both extensions refused, second look");
+}
+
+void CheckClearInWorkFolder(Session& session) {
+  const std::wstring other = std::wstring(kWorkFolder) + L"\\tav.txt";
+  const std::wstring kept = std::wstring(kWorkFolder) + L"\\keep.txt";
+  WriteBytes(other, "other");
+  WriteBytes(kept, "keep");
+  session.BeginStep();
+  session.SetBoxes(L"x", L"y");
+  session.Menu(ids::kMenuClear);
+  session.ExpectNoNotice(L"清除 in D:\\duzaz");
+  session.ExpectBoxes(L"清除 in D:\\duzaz", L"", L"");
+  session.ExpectChanges(L"清除 in D:\\duzaz", {kWorkScript, other});
+
+  session.BeginStep();
+  session.SetBoxes(L"x", L"y");
+  session.Menu(ids::kMenuClear);
+  session.ExpectNotice(L"清除 with no tav.* left", kNoScripts, kNoticeTitle, NoticeIcon::Stop);
+  session.ExpectBoxes(L"清除 with no tav.* left", L"x", L"y");
+  session.ExpectChanges(L"清除 with no tav.* left", {});
+}
+
+void CheckLockedScript(Session& session) {
+  WriteBytes(kWorkScript, "old\r\n");
+  ExclusiveHold hold(kWorkScript);
+  if (!session.report().Check(hold.held(), L"the driver holds D:\\duzaz\\tav.bat open",
+                              L"an exclusive handle", L"none")) {
+    return;
+  }
+  session.BeginStep();
+  session.SetBoxes(L"txt", L"doc");
+  session.ClickStart();
+  session.ExpectFailureNotice(L"开始 with tav.bat held open", ERROR_SHARING_VIOLATION);
+  session.ExpectNothingTyped(L"开始 with tav.bat held open");
+  session.ExpectChanges(L"开始 with tav.bat held open", {});
+  session.ExpectAlive(L"开始 with tav.bat held open");
+
+  session.BeginStep();
+  session.Menu(ids::kMenuClear);
+  session.ExpectFailureNotice(L"清除 with tav.bat held open", ERROR_SHARING_VIOLATION, IDCANCEL);
+  session.ExpectBoxes(L"清除 with tav.bat held open", L"txt", L"doc");
+  session.ExpectChanges(L"清除 with tav.bat held open", {});
+  session.ExpectAlive(L"清除 with tav.bat held open");
+
+  hold.Release();
+  session.BeginStep();
+  session.Menu(ids::kMenuClear);
+  session.ExpectNoNotice(L"清除 once tav.bat is free");
+  session.ExpectBoxes(L"清除 once tav.bat is free", L"", L"");
+  session.ExpectChanges(L"清除 once tav.bat is free", {kWorkScript});
+}
+
+}  // namespace tav::e2e

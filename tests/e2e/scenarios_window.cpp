@@ -1,0 +1,173 @@
+// The program as a whole: its version record, its window, the Help and About notices, ending it,
+// and a machine without drive D:.
+#include <vector>
+
+#include "tests/e2e/scenarios.h"
+#include "ui/control_ids.h"
+
+namespace tav::e2e {
+
+namespace {
+
+constexpr wchar_t kHelpText[] =
+    L"方法1：单击菜单→目录→输入需要修改的扩展名→打开→同2，方法2：单击菜单→创建，创建工作目录，"
+    L"请将需要修改的文件，放在工作目录中，将修改前的扩展名输入文本框中，将修改后的扩展名输入文本框"
+    L"中，"
+    L"打开工作目录tav.bat并运行，就OK了！（注：*表示修改所有文件。）";
+
+std::wstring VersionString(const std::vector<char>& record, const std::wstring& key) {
+  void* value = nullptr;
+  UINT length = 0;
+  const std::wstring query = L"\\StringFileInfo\\080404B0\\" + key;
+  if (!VerQueryValueW(record.data(), query.c_str(), &value, &length) || !value) {
+    return L"<missing>";
+  }
+  const auto* text = static_cast<const wchar_t*>(value);
+  return std::wstring(text, wcsnlen(text, length));
+}
+
+// Waits for the process to end, watching that it shows no notice on the way.
+void ExpectEndsQuietly(Report& report, TavApp& app, const std::wstring& what) {
+  bool noticeShown = false;
+  const bool ended = WaitUntil(
+      [&] {
+        if (WaitForNotice(app.processId(), 0)) noticeShown = true;
+        return !app.Running();
+      },
+      5000);
+  report.Check(ended && !noticeShown, what + L" ends the process without a notice",
+               L"the process gone within 5 s, no notice",
+               std::wstring(ended ? L"ended" : L"still running") +
+                   (noticeShown ? L" after showing a notice" : L""));
+}
+
+}  // namespace
+
+void CheckVersionRecord(Report& report, const std::wstring& exe) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &ignored);
+  std::vector<char> record(size);
+  const bool present = size > 0 && GetFileVersionInfoW(exe.c_str(), 0, size, record.data());
+  if (!report.Check(present, L"TAV.exe carries a version record", L"a record", L"none")) return;
+
+  void* value = nullptr;
+  UINT length = 0;
+  std::wstring translation = L"none";
+  if (VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", &value, &length) &&
+      length >= 4) {
+    const auto* words = static_cast<const WORD*>(value);
+    wchar_t text[32];
+    swprintf(text, 32, L"0x%04X/%u", words[0], words[1]);
+    translation = text;
+  }
+  report.Same(L"version record: translation", L"0x0804/1200", translation);
+
+  const struct {
+    const wchar_t* key;
+    const wchar_t* value;
+  } strings[] = {
+      {L"FileVersion", L"1.04"},         {L"ProductVersion", L"1.04"}, {L"ProductName", L"DERi1.4"},
+      {L"FileDescription", L"DERi1.4"},  {L"Comments", L"DERi1.4"},    {L"InternalName", L"TAV"},
+      {L"OriginalFilename", L"TAV.exe"},
+  };
+  for (const auto& entry : strings) {
+    report.Same(L"version record: " + std::wstring(entry.key), entry.value,
+                VersionString(record, entry.key));
+  }
+}
+
+void CheckFreshWindow(Session& session) {
+  TavApp& app = session.app();
+  session.report().Same(L"window caption", ids::kWindowCaption, TextOf(app.main));
+  session.ExpectLabel2(L"after start", kFixedLabel);
+  session.ExpectBoxes(L"after start", L"", L"");
+}
+
+void CheckHelpAndAbout(Session& session) {
+  session.BeginStep();
+  session.Menu(ids::kMenuHelp);
+  session.ExpectNotice(L"帮助", kHelpText, L"帮助", NoticeIcon::Information);
+
+  session.Menu(ids::kMenuAbout);
+  if (const auto notice = session.TakeNotice(L"关于")) {
+    const std::wstring& text = notice->text;
+    const bool shaped = text.starts_with(L"DERi1.4，") && text.size() > 8 && text.ends_with(L"！");
+    const bool framed = notice->title == L"关于" && notice->hasOk && notice->hasCancel &&
+                        notice->icon == NoticeIcon::Information;
+    session.report().Check(
+        shaped && framed, L"关于: notice starting with \"DERi1.4，\" and ending with \"！\"",
+        L"an information notice titled \"关于\" with OK+Cancel",
+        Quote(text) + L" titled " + Quote(notice->title) + L", " + NameOf(notice->icon) +
+            L" icon, OK " + (notice->hasOk ? L"yes" : L"no") + L", Cancel " +
+            (notice->hasCancel ? L"yes" : L"no"));
+    AnswerNotice(notice->box, IDCANCEL);
+  }
+  session.ExpectNothingTyped(L"Help and About");
+  session.ExpectChanges(L"Help and About", {});
+}
+
+void CheckExitButton(Session& session) {
+  PostMessageW(session.app().exit, BM_CLICK, 0, 0);
+  ExpectEndsQuietly(session.report(), session.app(), L"退出 (Command2)");
+}
+
+void CheckCloseMessages(Report& report, const std::wstring& exe, const std::wstring& workingDir) {
+  const struct {
+    const wchar_t* what;
+    UINT message;
+    WPARAM wParam;
+  } ways[] = {
+      {L"the close box (SC_CLOSE)", WM_SYSCOMMAND, SC_CLOSE},
+      {L"WM_CLOSE", WM_CLOSE, 0},
+  };
+  for (const auto& way : ways) {
+    auto app = TavApp::Launch(exe, workingDir, report);
+    if (!app) continue;
+    PostMessageW(app->main, way.message, way.wParam, 0);
+    ExpectEndsQuietly(report, *app, way.what);
+  }
+}
+
+void CheckWithoutDriveD(Session& session, const std::wstring& cRoot) {
+  Report& report = session.report();
+  report.Check(!Exists(L"D:\\"), L"drive D: is missing for this phase", L"no D:", L"D: exists");
+  session.ExpectLabel2(L"without D:", kFixedLabel);
+
+  session.BeginStep();
+  session.SetBoxes(L"txt", L"doc");
+  session.ClickStart();
+  session.ExpectNotice(L"开始 without D:", L"没有找到D:\\duzaz文件夹，请单击创建。", kNoticeTitle,
+                       NoticeIcon::Stop);
+  session.ExpectNothingTyped(L"开始 without D:");
+  session.ExpectChanges(L"开始 without D:", {});
+
+  session.BeginStep();
+  session.Menu(ids::kMenuCreate);
+  session.ExpectFailureNotice(L"创建 without D:", std::nullopt);
+  session.ExpectChanges(L"创建 without D:", {});
+  session.ExpectAlive(L"创建 without D:");
+
+  session.BeginStep();
+  session.Menu(ids::kMenuClear);
+  session.ExpectNotice(L"清除 without D:", L"没有找到D:\\duzaz\\tav.*文件！", kNoticeTitle,
+                       NoticeIcon::Stop);
+  session.ExpectBoxes(L"清除 without D:", L"txt", L"doc");
+
+  // The chosen-folder mode does not need D: at all.
+  const std::wstring folder = cRoot + L"\\nodrive";
+  MakeFolder(folder);
+  WriteBytes(folder + L"\\f.log", "log");
+  session.BeginStep();
+  if (session.Pick(L"目录 without D:", folder + L"\\f.log")) {
+    session.ExpectLabel2(L"目录 without D:", L"当前目录 " + folder);
+    session.ClickStart();
+    session.ExpectNotice(L"开始 without D: in a chosen folder",
+                         L"请打开" + folder + L"\\tav.bat并运行。", kNoticeTitle,
+                         NoticeIcon::Information);
+    session.ExpectFile(L"开始 without D:", folder + L"\\tav.bat", "ren *.log *.doc\r\n");
+    session.ExpectTyped(L"开始 without D:", L"explorer " + folder);
+    session.ExpectChanges(L"开始 without D:", {folder + L"\\tav.bat"});
+  }
+}
+
+}  // namespace tav::e2e

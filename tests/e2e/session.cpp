@@ -1,0 +1,310 @@
+#include "tests/e2e/session.h"
+
+#include <algorithm>
+
+#include "ui/control_ids.h"
+
+namespace tav::e2e {
+
+namespace {
+
+constexpr DWORD kNoticeWaitMs = 5000;
+constexpr DWORD kQuietWaitMs = 150;
+constexpr DWORD kLabelWaitMs = 2000;
+
+std::wstring CodesText(const std::vector<std::uint16_t>& codes) {
+  std::wstring text = L"[";
+  for (size_t i = 0; i < codes.size(); ++i) {
+    wchar_t item[8];
+    swprintf(item, 8, codes[i] < 0x100 ? L"%u" : L"%04X", codes[i]);
+    text += (i ? L" " : L"") + std::wstring(item);
+  }
+  return text + L"]";
+}
+
+std::wstring Describe(const Notice& notice) {
+  std::wstring buttons;
+  if (notice.hasOk) buttons += L"OK";
+  if (notice.hasCancel) buttons += buttons.empty() ? L"Cancel" : L"+Cancel";
+  if (buttons.empty()) buttons = L"no buttons";
+  return Quote(notice.text) + L" titled " + Quote(notice.title) + L" with " + buttons + L" and " +
+         NameOf(notice.icon) + L" icon";
+}
+
+std::wstring PathList(const std::vector<std::wstring>& paths) {
+  std::wstring text = L"{";
+  for (size_t i = 0; i < paths.size(); ++i) text += (i ? L", " : L"") + paths[i];
+  return text + L"}";
+}
+
+bool EndsWithSentenceMark(const std::wstring& text) {
+  return !text.empty() && (text.back() == L'。' || text.back() == L'！');
+}
+
+// The number after "错误 " in a failure notice; nullopt when there is none.
+std::optional<DWORD> ErrorNumberIn(const std::wstring& text) {
+  const auto at = text.find(L"错误 ");
+  if (at == std::wstring::npos) return std::nullopt;
+  size_t i = at + 3;
+  if (i >= text.size() || !iswdigit(text[i])) return std::nullopt;
+  DWORD number = 0;
+  while (i < text.size() && iswdigit(text[i])) number = number * 10 + (text[i++] - L'0');
+  return number;
+}
+
+}  // namespace
+
+std::unique_ptr<TavApp> TavApp::Launch(const std::wstring& exe, const std::wstring& workingDir,
+                                       Report& report) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION created = {};
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      workingDir.c_str(), &startup, &created)) {
+    report.Fail(L"TAV.exe starts", L"a new process of " + exe,
+                L"error " + std::to_wstring(GetLastError()));
+    return nullptr;
+  }
+  CloseHandle(created.hThread);
+  std::unique_ptr<TavApp> app(new TavApp(UniqueHandle(created.hProcess), created.dwProcessId));
+  WaitUntil(
+      [&] {
+        for (HWND window : TopLevelWindowsOf(app->processId_)) {
+          if (ClassOf(window) == ids::kWindowClass && IsWindowVisible(window)) app->main = window;
+        }
+        return app->main != nullptr || !app->Running();
+      },
+      20000);
+  if (!report.Check(app->main != nullptr, L"TAV.exe starts and shows its window",
+                    L"a visible window of class TAV.Form1",
+                    app->Running() ? L"none within 20 s" : L"the process ended")) {
+    return nullptr;
+  }
+  app->text1 = GetDlgItem(app->main, ids::kText1);
+  app->text2 = GetDlgItem(app->main, ids::kText2);
+  app->label2 = GetDlgItem(app->main, ids::kLabel2);
+  app->start = GetDlgItem(app->main, ids::kCommand1);
+  app->exit = GetDlgItem(app->main, ids::kCommand2);
+  const bool complete = app->text1 && app->text2 && app->label2 && app->start && app->exit;
+  if (!report.Check(complete, L"the window holds Text1, Text2, Label2, Command1 and Command2",
+                    L"all five controls", L"some missing")) {
+    return nullptr;
+  }
+  return app;
+}
+
+TavApp::~TavApp() {
+  if (Running()) {
+    TerminateProcess(process_.get(), 1);
+    WaitForExit(3000);
+  }
+}
+
+bool TavApp::Running() const { return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+
+bool TavApp::WaitForExit(DWORD timeoutMs) const {
+  return WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0;
+}
+
+void Session::BeginStep() {
+  before_.clear();
+  for (const auto& root : roots_) before_.push_back(Snapshot(root));
+  console_.Drain();
+  console_.Clear();
+}
+
+void Session::SetBoxes(const std::wstring& oldExt, const std::wstring& newExt) {
+  const bool set = SetTextOf(app_.text1, oldExt) && SetTextOf(app_.text2, newExt);
+  if (!set) report_.Fail(L"typing into the extension boxes", L"both texts set", L"no answer");
+}
+
+void Session::ClickStart() { PostMessageW(app_.start, BM_CLICK, 0, 0); }
+
+void Session::Menu(int id) { PostMessageW(app_.main, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+std::optional<Notice> Session::TakeNotice(const std::wstring& what) {
+  auto notice = WaitForNotice(app_.processId(), kNoticeWaitMs);
+  if (!notice) {
+    report_.Fail(what, L"a notice",
+                 app_.Running() ? L"none within 5 s" : L"no notice: the program ended");
+  }
+  return notice;
+}
+
+void Session::ExpectNotice(const std::wstring& what, const std::wstring& text,
+                           const std::wstring& title, NoticeIcon icon, int answer) {
+  const auto notice = TakeNotice(what);
+  if (!notice) return;
+  JudgeNotice(what, *notice, text, title, icon);
+  if (!AnswerNotice(notice->box, answer)) {
+    report_.Fail(what + L": the notice closes", L"gone after the click", L"still open");
+  }
+}
+
+void Session::JudgeNotice(const std::wstring& what, const Notice& notice, const std::wstring& text,
+                          const std::wstring& title, NoticeIcon icon) {
+  const Notice expected{nullptr, title, text, true, true, icon};
+  const bool same = notice.text == text && notice.title == title && notice.hasOk &&
+                    notice.hasCancel && notice.icon == icon;
+  report_.Check(same, what + L": notice " + Quote(text), Describe(expected), Describe(notice));
+}
+
+DWORD Session::ExpectFailureNotice(const std::wstring& what, std::optional<DWORD> error,
+                                   int answer) {
+  const auto notice = TakeNotice(what);
+  if (!notice) return 0;
+  const DWORD number = JudgeFailureNotice(what, *notice, error);
+  if (!AnswerNotice(notice->box, answer)) {
+    report_.Fail(what + L": the notice closes", L"gone after the click", L"still open");
+  }
+  return number;
+}
+
+DWORD Session::JudgeFailureNotice(const std::wstring& what, const Notice& notice,
+                                  std::optional<DWORD> error) {
+  const auto number = ErrorNumberIn(notice.text);
+  const std::wstring description = number ? ErrorDescription(*number) : L"";
+  const bool named = number && *number != 0 && (!error || *number == *error) &&
+                     !description.empty() && notice.text.find(description) != std::wstring::npos;
+  const bool framed = notice.title == kNoticeTitle && notice.hasOk && notice.hasCancel &&
+                      notice.icon == NoticeIcon::Stop && EndsWithSentenceMark(notice.text);
+  const std::wstring expectedError =
+      error ? L"错误 " + std::to_wstring(*error) + L" and " + Quote(ErrorDescription(*error))
+            : L"an error number and its description";
+  report_.Check(named && framed, what + L": failure notice " + Quote(notice.text),
+                L"a stop notice titled \"提示\" with OK+Cancel holding " + expectedError +
+                    L", ending with 。 or ！",
+                Describe(notice));
+  return number.value_or(0);
+}
+
+void Session::ExpectNoNotice(const std::wstring& what) {
+  Sync(app_.main);
+  const auto notice = WaitForNotice(app_.processId(), kQuietWaitMs);
+  if (report_.Check(!notice, what + L": no notice", L"no notice",
+                    notice ? Describe(*notice) : L"")) {
+    return;
+  }
+  AnswerNotice(notice->box, IDOK);
+}
+
+void Session::ExpectBoxes(const std::wstring& what, const std::wstring& text1,
+                          const std::wstring& text2) {
+  Sync(app_.main);
+  const std::wstring got1 = TextOf(app_.text1);
+  const std::wstring got2 = TextOf(app_.text2);
+  report_.Check(got1 == text1 && got2 == text2,
+                what + L": boxes hold " + Quote(text1) + L" and " + Quote(text2),
+                Quote(text1) + L" and " + Quote(text2), Quote(got1) + L" and " + Quote(got2));
+}
+
+void Session::ExpectLabel2(const std::wstring& what, const std::wstring& caption) {
+  std::wstring got;
+  const bool shown = WaitUntil(
+      [&] {
+        got = TextOf(app_.label2);
+        return got == caption;
+      },
+      kLabelWaitMs);
+  report_.Check(shown, what + L": Label2 reads " + Quote(caption), Quote(caption), Quote(got));
+}
+
+void Session::ExpectTyped(const std::wstring& what, const std::wstring& line) {
+  Sync(app_.main);
+  console_.Drain();
+  std::vector<std::uint16_t> got;
+  bool lParamZero = true;
+  for (const TypedChar& typed : console_.Received()) {
+    got.push_back(typed.code);
+    lParamZero = lParamZero && typed.lParam == 0;
+  }
+  const auto expected = ConsoleStandIn::ExpectedCodes(line);
+  report_.Check(got == expected && lParamZero,
+                what + L": console receives " + Quote(line) + L" and a carriage return",
+                CodesText(expected) + L" with lParam 0",
+                CodesText(got) + (lParamZero ? L"" : L" with a non-zero lParam"));
+}
+
+void Session::ExpectNothingTyped(const std::wstring& what) {
+  Sync(app_.main);
+  console_.Drain();
+  std::vector<std::uint16_t> got;
+  for (const TypedChar& typed : console_.Received()) got.push_back(typed.code);
+  report_.Check(got.empty(), what + L": nothing typed into the console", L"[]", CodesText(got));
+}
+
+void Session::ExpectFile(const std::wstring& what, const std::wstring& path,
+                         const std::string& bytes) {
+  const auto got = ReadBytes(path);
+  report_.Check(got == bytes, what + L": " + path + L" holds " + QuoteBytes(bytes),
+                QuoteBytes(bytes), got ? QuoteBytes(*got) : L"no such file");
+}
+
+std::vector<std::wstring> Session::ChangesSinceStep() const {
+  std::vector<std::wstring> changed;
+  for (size_t i = 0; i < roots_.size() && i < before_.size(); ++i) {
+    for (auto& path : Differences(before_[i], Snapshot(roots_[i]))) changed.push_back(path);
+  }
+  std::sort(changed.begin(), changed.end());
+  return changed;
+}
+
+void Session::ExpectChanges(const std::wstring& what, std::vector<std::wstring> paths) {
+  Sync(app_.main);
+  std::sort(paths.begin(), paths.end());
+  const auto changed = ChangesSinceStep();
+  report_.Check(changed == paths,
+                what + (paths.empty() ? L": nothing changed on disk"
+                                      : L": on disk only " + PathList(paths) + L" changed"),
+                PathList(paths), PathList(changed));
+}
+
+void Session::ExpectAlive(const std::wstring& what) {
+  bool answered = false;
+  if (app_.Running()) {
+    Menu(ids::kMenuHelp);
+    const auto notice = WaitForNotice(app_.processId(), kNoticeWaitMs);
+    if (notice) {
+      answered = notice->title == L"帮助";
+      AnswerNotice(notice->box, IDOK);
+    }
+  }
+  report_.Check(answered, what + L": TAV still runs and answers the next command",
+                L"the help notice", app_.Running() ? L"no help notice" : L"the process ended");
+}
+
+bool Session::Pick(const std::wstring& what, const std::wstring& path) {
+  Menu(ids::kMenuDirectory);
+  HWND dialog = WaitForOpenDialog(app_.processId(), kNoticeWaitMs);
+  if (!report_.Check(dialog != nullptr, what + L": the Open dialog appears",
+                     Quote(kOpenDialogTitle), L"no such dialog")) {
+    return false;
+  }
+  std::wstring remarks;
+  const bool chosen = ChooseInOpenDialog(dialog, path, remarks);
+  if (!chosen) {
+    report_.Fail(what + L": the Open dialog takes " + Quote(path), L"the dialog closed",
+                 remarks.empty() ? L"still open" : remarks);
+    CancelOpenDialog(dialog);
+    return false;
+  }
+  if (!remarks.empty()) report_.Note(what + L": " + remarks);
+  Sync(app_.main);
+  return true;
+}
+
+bool Session::CancelPick(const std::wstring& what) {
+  Menu(ids::kMenuDirectory);
+  HWND dialog = WaitForOpenDialog(app_.processId(), kNoticeWaitMs);
+  if (!report_.Check(dialog != nullptr, what + L": the Open dialog appears",
+                     Quote(kOpenDialogTitle), L"no such dialog")) {
+    return false;
+  }
+  const bool cancelled = CancelOpenDialog(dialog);
+  report_.Check(cancelled, what + L": the Open dialog closes on Cancel", L"closed", L"still open");
+  Sync(app_.main);
+  return cancelled;
+}
+
+}  // namespace tav::e2e

@@ -1,0 +1,79 @@
+// Small pieces every part of the end-to-end driver uses: result reporting, text conversion,
+// bounded waiting and an owning handle.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace tav::e2e {
+
+std::string Utf8(std::wstring_view text);
+std::wstring FromUtf8(std::string_view text);
+
+// Text in double quotes, control characters and characters outside the BMP written as \x{...},
+// so that a report line shows exactly what was compared.
+std::wstring Quote(std::wstring_view text);
+
+// Bytes in double quotes, printable ASCII as is and every other byte as \xNN.
+std::wstring QuoteBytes(std::string_view bytes);
+
+// Prints one line per check ("ok - ..." / "FAIL - ... expected ... got ...") and counts them.
+class Report {
+ public:
+  void Pass(std::wstring_view what);
+  void Fail(std::wstring_view what, std::wstring_view expected, std::wstring_view got);
+  // Passes or fails on condition; expected and got are printed only on failure.
+  bool Check(bool condition, std::wstring_view what, std::wstring_view expected,
+             std::wstring_view got);
+  bool Same(std::wstring_view what, std::wstring_view expected, std::wstring_view got);
+  // A line that is no check, for facts worth knowing when reading a run.
+  void Note(std::wstring_view text);
+  void PrintTotals() const;
+  int failed() const { return failed_; }
+
+ private:
+  static void Line(std::wstring_view text);
+  int passed_ = 0;
+  int failed_ = 0;
+};
+
+// Calls done every 20 ms until it returns true or timeoutMs has passed; returns its last answer.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+class UniqueHandle {
+ public:
+  UniqueHandle() = default;
+  explicit UniqueHandle(HANDLE handle)
+      : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      handle_ = other.handle_;
+      other.handle_ = nullptr;
+    }
+    return *this;
+  }
+  ~UniqueHandle() { Reset(); }
+
+  HANDLE get() const { return handle_; }
+  explicit operator bool() const { return handle_ != nullptr; }
+  void Reset() {
+    if (handle_) CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+// The system's description of an error number, without trailing blanks, line breaks or a
+// closing period.
+std::wstring ErrorDescription(DWORD error);
+
+}  // namespace tav::e2e

@@ -1,0 +1,263 @@
+#include "tests/e2e/windows_ui.h"
+
+#include "tests/e2e/support.h"
+
+namespace tav::e2e {
+
+namespace {
+
+constexpr DWORD kMessageTimeoutMs = 3000;
+constexpr int kNoticeTextId = 0xFFFF;
+constexpr int kFileNameCombo = 0x47C;  // cmb13 of the common Open dialog
+constexpr int kFileNameEdit = 0x480;   // edt1 of the common Open dialog
+
+struct WindowsOfProcess {
+  DWORD processId;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowsOfProcess*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->processId) search->found.push_back(window);
+  return TRUE;
+}
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
+  reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> DescendantsOf(HWND window) {
+  std::vector<HWND> found;
+  EnumChildWindows(window, &CollectChild, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// Compares only the low 16 bits: dialog templates store control IDs as 16-bit words.
+HWND FindDescendant(HWND window, int id, const wchar_t* className) {
+  for (HWND child : DescendantsOf(window)) {
+    if ((GetDlgCtrlID(child) & 0xFFFF) != (id & 0xFFFF)) continue;
+    if (className && _wcsicmp(ClassOf(child).c_str(), className) != 0) continue;
+    return child;
+  }
+  return nullptr;
+}
+
+bool IsDialog(HWND window) { return ClassOf(window) == L"#32770" && IsWindowVisible(window); }
+
+bool IsNoticeBox(HWND window) {
+  return IsDialog(window) && FindDescendant(window, kNoticeTextId, L"Static") != nullptr;
+}
+
+bool Press(HWND dialog, int id) {
+  HWND button = FindDescendant(dialog, id, L"Button");
+  if (button) PostMessageW(button, BM_CLICK, 0, 0);
+  if (WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 2000)) return true;
+  // The button did not react to the click: fall back to the command it would send.
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 3000);
+}
+
+struct ColourCount {
+  int red = 0;
+  int blue = 0;
+};
+
+// Counts the strongly red and strongly blue pixels of a rectangle of the screen.
+ColourCount CountScreenColours(const RECT& area) {
+  ColourCount count;
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  if (width <= 0 || height <= 0) return count;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap && bits) {
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    const auto* pixels = static_cast<const DWORD*>(bits);
+    for (int i = 0; i < width * height; ++i) {
+      const int b = pixels[i] & 0xFF;
+      const int g = (pixels[i] >> 8) & 0xFF;
+      const int r = (pixels[i] >> 16) & 0xFF;
+      if (r > 150 && g < 100 && b < 100) ++count.red;
+      if (b > 150 && r < 120 && b > g + 40) ++count.blue;
+    }
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return count;
+}
+
+// Icons are not readable across processes, so the kind is told by the colours on the screen:
+// the stop icon is red, the information icon blue.
+NoticeIcon ReadNoticeIcon(HWND box) {
+  HWND iconControl = nullptr;
+  for (HWND child : DescendantsOf(box)) {
+    const LONG style = GetWindowLongW(child, GWL_STYLE);
+    if (ClassOf(child) == L"Static" && (style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child)) {
+      iconControl = child;
+    }
+  }
+  if (!iconControl) return NoticeIcon::None;
+  NoticeIcon kind = NoticeIcon::Unknown;
+  WaitUntil(
+      [&] {
+        RECT area;
+        GetWindowRect(iconControl, &area);
+        const ColourCount count = CountScreenColours(area);
+        if (count.red > 20 && count.red > 3 * count.blue) kind = NoticeIcon::Stop;
+        if (count.blue > 20 && count.blue > 3 * count.red) kind = NoticeIcon::Information;
+        return kind != NoticeIcon::Unknown;
+      },
+      1500);
+  return kind;
+}
+
+}  // namespace
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[256] = {};
+  GetClassNameW(window, name, 256);
+  return name;
+}
+
+std::wstring TextOf(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                           &length)) {
+    return L"<no answer>";
+  }
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, kMessageTimeoutMs, &copied)) {
+    return L"<no answer>";
+  }
+  text.resize(copied);
+  return text;
+}
+
+bool SetTextOf(HWND window, const std::wstring& text) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                             SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result) != 0;
+}
+
+bool Sync(HWND window) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result) !=
+         0;
+}
+
+std::vector<HWND> TopLevelWindowsOf(DWORD processId) {
+  WindowsOfProcess search{processId, {}};
+  EnumWindows(&CollectTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::wstring NameOf(NoticeIcon icon) {
+  switch (icon) {
+    case NoticeIcon::None:
+      return L"no icon";
+    case NoticeIcon::Stop:
+      return L"stop";
+    case NoticeIcon::Information:
+      return L"information";
+    case NoticeIcon::Unknown:
+      break;
+  }
+  return L"unrecognised icon";
+}
+
+std::optional<Notice> WaitForNotice(DWORD processId, DWORD timeoutMs) {
+  HWND box = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND window : TopLevelWindowsOf(processId)) {
+          if (IsNoticeBox(window)) box = window;
+        }
+        return box != nullptr;
+      },
+      timeoutMs);
+  if (!box) return std::nullopt;
+  Notice notice;
+  notice.box = box;
+  notice.title = TextOf(box);
+  notice.text = TextOf(FindDescendant(box, kNoticeTextId, L"Static"));
+  const auto visibleButton = [&](int id) {
+    HWND button = FindDescendant(box, id, L"Button");
+    return button && IsWindowVisible(button);
+  };
+  notice.hasOk = visibleButton(IDOK);
+  notice.hasCancel = visibleButton(IDCANCEL);
+  notice.icon = ReadNoticeIcon(box);
+  return notice;
+}
+
+bool AnswerNotice(HWND box, int button) { return Press(box, button); }
+
+HWND WaitForOpenDialog(DWORD processId, DWORD timeoutMs) {
+  HWND dialog = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND window : TopLevelWindowsOf(processId)) {
+          if (IsDialog(window) && TextOf(window) == kOpenDialogTitle) dialog = window;
+        }
+        return dialog != nullptr;
+      },
+      timeoutMs);
+  return dialog;
+}
+
+bool ChooseInOpenDialog(HWND dialog, const std::wstring& path, std::wstring& remarks) {
+  // The file-name box is an edit control, inside a combo box (cmb13) or on its own (edt1).
+  HWND nameBox = FindDescendant(dialog, kFileNameCombo, L"Edit");
+  if (!nameBox) nameBox = FindDescendant(dialog, kFileNameEdit, L"Edit");
+  if (!nameBox) {
+    for (HWND child : DescendantsOf(dialog)) {
+      if (!nameBox && ClassOf(child) == L"Edit" && IsWindowVisible(child)) nameBox = child;
+    }
+  }
+  if (!nameBox || !SetTextOf(nameBox, path)) {
+    remarks += L"no file-name box found";
+    return false;
+  }
+  HWND open = FindDescendant(dialog, IDOK, L"Button");
+  if (open) PostMessageW(open, BM_CLICK, 0, 0);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(dialog, &processId);
+  bool gone = false;
+  WaitUntil(
+      [&] {
+        gone = !IsWindow(dialog) || !IsWindowVisible(dialog);
+        if (gone) return true;
+        for (HWND window : TopLevelWindowsOf(processId)) {
+          if (window != dialog && IsNoticeBox(window)) {
+            remarks += L"the dialog said " +
+                       Quote(TextOf(FindDescendant(window, kNoticeTextId, L"Static"))) + L"; ";
+            Press(window, IDOK);
+          }
+        }
+        return false;
+      },
+      4000);
+  return gone;
+}
+
+bool CancelOpenDialog(HWND dialog) { return Press(dialog, IDCANCEL); }
+
+}  // namespace tav::e2e

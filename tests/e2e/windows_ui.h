@@ -1,0 +1,48 @@
+// Driving windows of another process the way a user does: texts, clicks, notices, the Open dialog.
+// Anything that may open a modal box is posted, never sent, so the driver cannot block on it.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tav::e2e {
+
+std::wstring ClassOf(HWND window);
+// The window's text through WM_GETTEXT (works across processes, for edit controls as well).
+std::wstring TextOf(HWND window);
+bool SetTextOf(HWND window, const std::wstring& text);
+// Returns once the window's thread has handled a message, that is, once it is back in a message
+// loop: its own, or the one of a modal box it shows.
+bool Sync(HWND window);
+
+std::vector<HWND> TopLevelWindowsOf(DWORD processId);
+
+enum class NoticeIcon { None, Stop, Information, Unknown };
+std::wstring NameOf(NoticeIcon icon);
+
+// A message box shown by the program under test.
+struct Notice {
+  HWND box = nullptr;
+  std::wstring title;
+  std::wstring text;
+  bool hasOk = false;
+  bool hasCancel = false;
+  NoticeIcon icon = NoticeIcon::None;
+};
+
+// The first visible message box of the process, or nothing after timeoutMs.
+std::optional<Notice> WaitForNotice(DWORD processId, DWORD timeoutMs);
+// Presses button (IDOK or IDCANCEL) of the box and waits until the box is gone.
+bool AnswerNotice(HWND box, int button);
+
+inline constexpr wchar_t kOpenDialogTitle[] = L"请打开需要修改的文件";
+HWND WaitForOpenDialog(DWORD processId, DWORD timeoutMs);
+// Types path into the dialog's file-name box and presses Open; true once the dialog is gone.
+// Any message box the dialog raises on the way is answered and its text appended to remarks.
+bool ChooseInOpenDialog(HWND dialog, const std::wstring& path, std::wstring& remarks);
+bool CancelOpenDialog(HWND dialog);
+
+}  // namespace tav::e2e
