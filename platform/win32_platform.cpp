@@ -50,6 +50,19 @@ bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
 
 bool IsDriveLetter(wchar_t ch) { return (ch >= L'A' && ch <= L'Z') || (ch >= L'a' && ch <= L'z'); }
 
+// The program a command line starts, taken from the system folder when the line names it bare
+// (as "cmd.exe /c" does). Left to the normal search, the program's own and the current folder come
+// first, so a planted file of that name there would run instead. Empty when there is no such file.
+std::wstring SystemProgram(const std::wstring& commandLine) {
+  const std::wstring name = commandLine.substr(0, commandLine.find(L' '));
+  if (name.empty() || name.find_first_of(L"\\/:\"") != std::wstring::npos) return {};
+  wchar_t folder[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  std::wstring path = std::wstring(folder, length) + L"\\" + name;
+  return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : path;
+}
+
 }  // namespace
 
 std::wstring WithLongPathPrefix(std::wstring_view fullPath) {
@@ -161,8 +174,9 @@ OpStatus Win32Platform::LaunchHidden(const std::wstring& commandLine) {
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process{};
-  if (!::CreateProcessW(nullptr, writableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+  const std::wstring program = SystemProgram(commandLine);
+  if (!::CreateProcessW(program.empty() ? nullptr : program.c_str(), writableLine.data(), nullptr,
+                        nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     return LastFailure();
   }
   // Nothing of the new process is kept.

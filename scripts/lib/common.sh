@@ -6,7 +6,7 @@ TAV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # Packages every script needs: native and cross compilers, Wine, a virtual display, a CJK font,
 # screenshots, the Chinese locale and clang's libFuzzer runtime.
 TAV_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
-  mingw-w64 wine wine64 xvfb x11-utils locales fonts-wqy-zenhei imagemagick)
+  mingw-w64 wine wine64 xvfb x11-utils locales fonts-wqy-zenhei fonts-wine imagemagick)
 
 tav_sudo() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -52,6 +52,11 @@ tav_wine_prefix() {
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
     wineserver -w
     touch "$WINEPREFIX/.tav-ready"
+  fi
+  # The caption buttons are drawn with Marlett; Debian ships it apart from Wine (fonts-wine).
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
   fi
 }
 
