@@ -1,0 +1,439 @@
+// Measuring harness for scripts/bench. It starts a window program, times how long the program
+// takes to show its main window, lets it idle while counting the CPU time it uses, and reads its
+// peak working set. Output is one "key value" line per result, for the script to tabulate.
+//
+//   tav_bench startup <runs> <exeA> <exeB>        alternates A and B, one time per line
+//   tav_bench idle <seconds> <exe> [<pickedFile>]  idle cost, optionally after picking a file
+//                                                  through TAV's Open dialog
+//
+// Under Wine, GetProcessTimes reports no CPU time for another process, so the CPU time is read
+// from the Linux side of the Wine process (its /proc entry, reached through drive Z:). The
+// wineserver's share is measured the same way: every timer tick and message passes through it.
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <cwctype>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "ui/control_ids.h"
+
+namespace {
+
+constexpr DWORD kWindowTimeoutMs = 15000;
+constexpr DWORD kExitTimeoutMs = 5000;
+constexpr DWORD kSettleMs = 1000;
+constexpr int kOpenDialogFileNameCombo = 0x47C;  // cmb13, the Explorer-style file name box
+constexpr int kOpenDialogFileNameEdit = 0x480;   // edt1, the older file name box
+
+class Handle {
+ public:
+  explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() { reset(); }
+  void reset(HANDLE handle = nullptr) {
+    if (valid()) CloseHandle(handle_);
+    handle_ = handle;
+  }
+  HANDLE get() const { return handle_; }
+  bool valid() const { return handle_ && handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+class FindHandle {
+ public:
+  explicit FindHandle(HANDLE handle) : handle_(handle) {}
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
+  ~FindHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+  }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+double NowMs() {
+  static const LONGLONG frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f.QuadPart;
+  }();
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency);
+}
+
+std::string ToUtf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
+                      nullptr, nullptr);
+  return bytes;
+}
+
+void Emit(const char* key, const std::string& value) {
+  std::printf("%s %s\n", key, value.c_str());
+  std::fflush(stdout);
+}
+
+void Emit(const char* key, double value) { Emit(key, std::to_string(value)); }
+
+bool IsNumber(const std::wstring& name) {
+  return !name.empty() &&
+         std::all_of(name.begin(), name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
+[[noreturn]] void Fail(const std::string& why) { throw std::runtime_error(why); }
+
+// ---- windows of a process
+
+struct WindowSearch {
+  DWORD pid;
+  const wchar_t* className;  // nullptr: any class
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
+  if (search->className) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (std::wcscmp(name, search->className) != 0) return TRUE;
+  }
+  search->found = window;
+  return FALSE;
+}
+
+HWND VisibleTopLevelWindow(DWORD pid, const wchar_t* className = nullptr) {
+  WindowSearch search{pid, className, nullptr};
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Polls every millisecond until the process shows a top-level window of the class, or the
+// timeout passes (nullptr) or the process ends (nullptr).
+HWND WaitForVisibleWindow(HANDLE process, DWORD pid, DWORD timeoutMs,
+                          const wchar_t* className = nullptr) {
+  const double deadline = NowMs() + timeoutMs;
+  while (NowMs() < deadline) {
+    if (HWND window = VisibleTopLevelWindow(pid, className)) return window;
+    if (WaitForSingleObject(process, 1) == WAIT_OBJECT_0) return nullptr;
+  }
+  return nullptr;
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[1024] = {};
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                      2000, &copied);
+  return text;
+}
+
+BOOL CALLBACK FindEditChild(HWND window, LPARAM param) {
+  wchar_t name[32] = {};
+  GetClassNameW(window, name, 32);
+  if (_wcsicmp(name, L"Edit") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(param) = window;
+  return FALSE;
+}
+
+HWND FileNameBox(HWND dialog) {
+  for (const int id : {kOpenDialogFileNameCombo, kOpenDialogFileNameEdit}) {
+    HWND control = GetDlgItem(dialog, id);
+    if (!control) continue;
+    wchar_t name[32] = {};
+    GetClassNameW(control, name, 32);
+    if (_wcsicmp(name, L"Edit") == 0) return control;
+    HWND edit = nullptr;
+    EnumChildWindows(control, FindEditChild, reinterpret_cast<LPARAM>(&edit));
+    if (edit) return edit;
+  }
+  return nullptr;
+}
+
+// ---- child processes
+
+BOOL CALLBACK CloseWindowOfProcess(HWND window, LPARAM pid) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == static_cast<DWORD>(pid)) PostMessageW(window, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+
+// A started program; it is stopped when this goes out of scope, whatever happened meanwhile.
+class Child {
+ public:
+  explicit Child(const std::wstring& exe) {
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &info)) {
+      Fail("cannot start " + ToUtf8(exe) + " (error " + std::to_string(GetLastError()) + ")");
+    }
+    process_.reset(info.hProcess);
+    thread_.reset(info.hThread);
+    pid_ = info.dwProcessId;
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  ~Child() { Stop(); }
+
+  HANDLE process() const { return process_.get(); }
+  DWORD pid() const { return pid_; }
+  bool Running() const { return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+
+  // Asks the program to close its windows, and ends it through its own handle when it does not.
+  void Stop() {
+    if (!Running()) return;
+    EnumWindows(CloseWindowOfProcess, static_cast<LPARAM>(pid_));
+    if (WaitForSingleObject(process_.get(), kExitTimeoutMs) != WAIT_OBJECT_0) {
+      TerminateProcess(process_.get(), 1);
+      WaitForSingleObject(process_.get(), kExitTimeoutMs);
+    }
+  }
+
+ private:
+  Handle process_;
+  Handle thread_;
+  DWORD pid_ = 0;
+};
+
+// ---- the Linux side of Wine processes, through drive Z:
+
+std::optional<std::string> ReadUnixFile(const std::wstring& path) {
+  Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return std::nullopt;
+  std::string content;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    content.append(buffer, read);
+  }
+  return content;
+}
+
+std::vector<std::wstring> UnixProcessIds() {
+  std::vector<std::wstring> ids;
+  WIN32_FIND_DATAW entry;
+  FindHandle find(FindFirstFileW(L"Z:\\proc\\*", &entry));
+  if (!find.valid()) return ids;
+  do {
+    if (IsNumber(entry.cFileName)) ids.push_back(entry.cFileName);
+  } while (FindNextFileW(find.get(), &entry));
+  return ids;
+}
+
+std::vector<std::string> NulSeparated(const std::string& text) {
+  std::vector<std::string> items;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\0', start);
+    if (end == std::string::npos) end = text.size();
+    items.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return items;
+}
+
+bool HasEnvironmentEntry(const std::wstring& unixPid, const std::string& entry) {
+  const auto environment = ReadUnixFile(L"Z:\\proc\\" + unixPid + L"\\environ");
+  if (!environment) return false;
+  const auto items = NulSeparated(*environment);
+  return std::find(items.begin(), items.end(), entry) != items.end();
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The Linux process of this Wine prefix whose command line starts with (or, for the wineserver,
+// contains) the given text.
+std::optional<std::wstring> FindUnixProcess(const std::string& text, bool prefixMatch) {
+  const std::string myPrefix = [] {
+    wchar_t value[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"WINEPREFIX", value, MAX_PATH);
+    return "WINEPREFIX=" + ToUtf8(value);
+  }();
+  const std::string wanted = Lower(text);
+  for (const auto& id : UnixProcessIds()) {
+    const auto commandLine = ReadUnixFile(L"Z:\\proc\\" + id + L"\\cmdline");
+    if (!commandLine || commandLine->empty()) continue;
+    const std::string argv0 = Lower(NulSeparated(*commandLine).front());
+    const auto at = argv0.find(wanted);
+    if (at == std::string::npos || (prefixMatch && at != 0)) continue;
+    if (HasEnvironmentEntry(id, myPrefix)) return id;
+  }
+  return std::nullopt;
+}
+
+// CPU time in nanoseconds that all threads of the Linux process have used so far.
+std::optional<double> UnixCpuNs(const std::wstring& unixPid) {
+  const std::wstring taskFolder = L"Z:\\proc\\" + unixPid + L"\\task\\";
+  WIN32_FIND_DATAW entry;
+  FindHandle find(FindFirstFileW((taskFolder + L"*").c_str(), &entry));
+  if (!find.valid()) return std::nullopt;
+  double total = 0;
+  bool any = false;
+  do {
+    if (!IsNumber(entry.cFileName)) continue;
+    const auto schedstat = ReadUnixFile(taskFolder + entry.cFileName + L"\\schedstat");
+    if (!schedstat) continue;
+    total += std::strtod(schedstat->c_str(), nullptr);
+    any = true;
+  } while (FindNextFileW(find.get(), &entry));
+  if (!any) return std::nullopt;
+  return total;
+}
+
+// ---- the two measurements
+
+double StartupMs(const std::wstring& exe) {
+  const double start = NowMs();
+  Child child(exe);
+  const HWND window = WaitForVisibleWindow(child.process(), child.pid(), kWindowTimeoutMs);
+  const double elapsed = NowMs() - start;
+  if (!window) Fail("no visible window from " + ToUtf8(exe));
+  return elapsed;
+}
+
+int RunStartup(int runs, const std::wstring& exeA, const std::wstring& exeB) {
+  // One unrecorded run of each first: the first start of a program pays for reading it from disk.
+  StartupMs(exeA);
+  StartupMs(exeB);
+  for (int i = 0; i < runs; ++i) {
+    // Alternate which one goes first, so that neither always follows the other.
+    const bool aFirst = i % 2 == 0;
+    const double first = StartupMs(aFirst ? exeA : exeB);
+    Sleep(200);
+    const double second = StartupMs(aFirst ? exeB : exeA);
+    Sleep(200);
+    Emit("startup_a_ms", aFirst ? first : second);
+    Emit("startup_b_ms", aFirst ? second : first);
+  }
+  return 0;
+}
+
+// Opens TAV's Open dialog with the Directory menu item, types the path into its file name box
+// and presses Open; returns once the status label names the picked file's folder.
+void PickThroughOpenDialog(const Child& child, HWND mainWindow, const std::wstring& path) {
+  PostMessageW(mainWindow, WM_COMMAND, MAKEWPARAM(tav::ids::kMenuDirectory, 0), 0);
+  const HWND dialog =
+      WaitForVisibleWindow(child.process(), child.pid(), kWindowTimeoutMs, L"#32770");
+  if (!dialog) Fail("the Open dialog did not appear");
+  const HWND box = FileNameBox(dialog);
+  if (!box) Fail("the Open dialog has no file name box");
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_ABORTIFHUNG,
+                      2000, &ignored);
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+
+  const std::wstring expected = L"当前目录 " + path.substr(0, path.find_last_of(L'\\'));
+  const HWND label = GetDlgItem(mainWindow, tav::ids::kLabel2);
+  const double deadline = NowMs() + kWindowTimeoutMs;
+  std::wstring caption;
+  while (NowMs() < deadline) {
+    caption = label ? WindowText(label) : std::wstring();
+    if (caption == expected && !IsWindow(dialog)) break;
+    Sleep(10);
+  }
+  Emit("label", ToUtf8(caption));
+  if (caption != expected) Fail("the status label did not show the picked folder");
+}
+
+std::string Ratio(double part, double wallMs) {
+  return std::to_string(part / 1e6 / wallMs * 100.0);  // percent of one core
+}
+
+int RunIdle(double seconds, const std::wstring& exe, const std::optional<std::wstring>& pick) {
+  Child child(exe);
+  const HWND window = WaitForVisibleWindow(child.process(), child.pid(), kWindowTimeoutMs);
+  if (!window) Fail("no visible window from " + ToUtf8(exe));
+  if (pick) PickThroughOpenDialog(child, window, *pick);
+  Sleep(kSettleMs);
+
+  const auto unixPid = FindUnixProcess(ToUtf8(exe), true);
+  const auto serverPid = FindUnixProcess("wineserver", false);
+  if (!unixPid) Fail("cannot find the Linux process of " + ToUtf8(exe));
+  const auto processBefore = UnixCpuNs(*unixPid);
+  const auto serverBefore = serverPid ? UnixCpuNs(*serverPid) : std::nullopt;
+  const double start = NowMs();
+  Sleep(static_cast<DWORD>(seconds * 1000));
+  const auto processAfter = UnixCpuNs(*unixPid);
+  const auto serverAfter = serverPid ? UnixCpuNs(*serverPid) : std::nullopt;
+  const double wallMs = NowMs() - start;
+
+  PROCESS_MEMORY_COUNTERS memory{};
+  memory.cb = sizeof memory;
+  const bool haveMemory = K32GetProcessMemoryInfo(child.process(), &memory, sizeof memory);
+  if (!child.Running()) Fail("the program ended while idle");
+  child.Stop();
+
+  if (processBefore && processAfter) {
+    Emit("cpu_process_pct", Ratio(*processAfter - *processBefore, wallMs));
+  }
+  if (serverBefore && serverAfter) {
+    Emit("cpu_wineserver_pct", Ratio(*serverAfter - *serverBefore, wallMs));
+  }
+  if (haveMemory) Emit("peak_working_set", static_cast<double>(memory.PeakWorkingSetSize));
+  return 0;
+}
+
+int Usage() {
+  std::fputs(
+      "usage: tav_bench startup <runs> <exeA> <exeB>\n"
+      "       tav_bench idle <seconds> <exe> [<pickedFile>]\n",
+      stderr);
+  return 2;
+}
+
+int Run(const std::vector<std::wstring>& args) {
+  if (args.size() == 4 && args[0] == L"startup") {
+    const int runs = _wtoi(args[1].c_str());
+    return runs > 0 ? RunStartup(runs, args[2], args[3]) : Usage();
+  }
+  if ((args.size() == 3 || args.size() == 4) && args[0] == L"idle") {
+    const double seconds = _wtof(args[1].c_str());
+    if (seconds <= 0) return Usage();
+    std::optional<std::wstring> pick;
+    if (args.size() == 4) pick = args[3];
+    return RunIdle(seconds, args[2], pick);
+  }
+  return Usage();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  try {
+    return Run(std::vector<std::wstring>(argv + 1, argv + argc));
+  } catch (const std::exception& failure) {
+    Emit("error", failure.what());
+    return 2;
+  }
+}
