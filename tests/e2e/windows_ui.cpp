@@ -1,5 +1,8 @@
 #include "tests/e2e/windows_ui.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "tests/e2e/support.h"
 
 namespace tav::e2e {
@@ -60,23 +63,17 @@ bool Press(HWND dialog, int id) {
   return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 3000);
 }
 
-struct ColourCount {
-  int red = 0;
-  int blue = 0;
-};
-
-// Counts the strongly red and strongly blue pixels of a rectangle of the screen.
-ColourCount CountScreenColours(const RECT& area) {
-  ColourCount count;
-  const int width = area.right - area.left;
-  const int height = area.bottom - area.top;
-  if (width <= 0 || height <= 0) return count;
+// Pixels of a w x h area: copied from the screen at (x, y), or, with an icon, that icon drawn
+// over the colour fill.
+std::vector<DWORD> Pixels(int x, int y, int w, int h, HICON icon, DWORD fill) {
+  std::vector<DWORD> pixels;
+  if (w <= 0 || h <= 0) return pixels;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
@@ -84,26 +81,63 @@ ColourCount CountScreenColours(const RECT& area) {
   HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (bitmap && bits) {
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    GdiFlush();
-    const auto* pixels = static_cast<const DWORD*>(bits);
-    for (int i = 0; i < width * height; ++i) {
-      const int b = pixels[i] & 0xFF;
-      const int g = (pixels[i] >> 8) & 0xFF;
-      const int r = (pixels[i] >> 16) & 0xFF;
-      if (r > 150 && g < 100 && b < 100) ++count.red;
-      if (b > 150 && r < 120 && b > g + 40) ++count.blue;
+    auto* data = static_cast<DWORD*>(bits);
+    if (icon) {
+      std::fill(data, data + w * h, fill);
+      DrawIconEx(memory, 0, 0, icon, w, h, 0, nullptr, DI_NORMAL);
+    } else {
+      BitBlt(memory, 0, 0, w, h, screen, x, y, SRCCOPY);
     }
+    GdiFlush();
+    pixels.assign(data, data + w * h);
     SelectObject(memory, previous);
     DeleteObject(bitmap);
   }
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+int CountDifferentPixels(const std::vector<DWORD>& a, const std::vector<DWORD>& b) {
+  if (a.size() != b.size()) return INT_MAX;
+  int count = 0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    for (int shift = 0; shift < 24; shift += 8) {
+      const int delta =
+          static_cast<int>((a[i] >> shift) & 0xFF) - static_cast<int>((b[i] >> shift) & 0xFF);
+      if (delta > 24 || delta < -24) {
+        ++count;
+        break;
+      }
+    }
+  }
   return count;
 }
 
-// Icons are not readable across processes, so the kind is told by the colours on the screen:
-// the stop icon is red, the information icon blue.
+// Icons cannot be read across processes, so the notice's icon is compared, on the screen, with
+// each system icon drawn here at the same size over the same background.
+NoticeIcon MatchSystemIcon(const RECT& area) {
+  const int w = area.right - area.left;
+  const int h = area.bottom - area.top;
+  const std::vector<DWORD> shown = Pixels(area.left, area.top, w, h, nullptr, 0);
+  if (shown.empty()) return NoticeIcon::Unknown;
+  const struct {
+    const wchar_t* id;
+    NoticeIcon kind;
+  } candidates[] = {
+      {IDI_HAND, NoticeIcon::Stop},
+      {IDI_ASTERISK, NoticeIcon::Information},
+      {IDI_EXCLAMATION, NoticeIcon::Warning},
+      {IDI_QUESTION, NoticeIcon::Question},
+  };
+  for (const auto& candidate : candidates) {
+    // The icon's corners are transparent, so the first pixel is the background.
+    const auto drawn = Pixels(0, 0, w, h, LoadIconW(nullptr, candidate.id), shown[0]);
+    if (CountDifferentPixels(shown, drawn) <= w * h / 50) return candidate.kind;
+  }
+  return NoticeIcon::Unknown;
+}
+
 NoticeIcon ReadNoticeIcon(HWND box) {
   HWND iconControl = nullptr;
   for (HWND child : DescendantsOf(box)) {
@@ -113,14 +147,13 @@ NoticeIcon ReadNoticeIcon(HWND box) {
     }
   }
   if (!iconControl) return NoticeIcon::None;
+  // The box may not be painted yet when it is found.
   NoticeIcon kind = NoticeIcon::Unknown;
   WaitUntil(
       [&] {
         RECT area;
         GetWindowRect(iconControl, &area);
-        const ColourCount count = CountScreenColours(area);
-        if (count.red > 20 && count.red > 3 * count.blue) kind = NoticeIcon::Stop;
-        if (count.blue > 20 && count.blue > 3 * count.red) kind = NoticeIcon::Information;
+        kind = MatchSystemIcon(area);
         return kind != NoticeIcon::Unknown;
       },
       1500);
@@ -177,6 +210,10 @@ std::wstring NameOf(NoticeIcon icon) {
       return L"stop";
     case NoticeIcon::Information:
       return L"information";
+    case NoticeIcon::Warning:
+      return L"warning";
+    case NoticeIcon::Question:
+      return L"question";
     case NoticeIcon::Unknown:
       break;
   }

@@ -20,7 +20,7 @@ bool Sync(HWND window);
 
 std::vector<HWND> TopLevelWindowsOf(DWORD processId);
 
-enum class NoticeIcon { None, Stop, Information, Unknown };
+enum class NoticeIcon { None, Stop, Information, Warning, Question, Unknown };
 std::wstring NameOf(NoticeIcon icon);
 
 // A message box shown by the program under test.
