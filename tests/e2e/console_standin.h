@@ -28,7 +28,6 @@ class ConsoleStandIn {
   ConsoleStandIn& operator=(const ConsoleStandIn&) = delete;
 
   bool ready() const { return window_ != nullptr; }
-  HWND window() const { return window_; }
 
   // Forgets everything received so far.
   void Clear();

@@ -1,5 +1,6 @@
 // The program as a whole: its version record, its window, the Help and About notices, ending it,
 // and a machine without drive D:.
+#include <cwchar>
 #include <vector>
 
 #include "tests/e2e/scenarios.h"

@@ -1,6 +1,7 @@
 #include "tests/e2e/session.h"
 
 #include <algorithm>
+#include <cwctype>
 
 #include "ui/control_ids.h"
 

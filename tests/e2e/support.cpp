@@ -1,6 +1,7 @@
 #include "tests/e2e/support.h"
 
 #include <cstdio>
+#include <cwchar>
 
 namespace tav::e2e {
 
@@ -11,15 +12,6 @@ std::string Utf8(std::wstring_view text) {
   std::string out(static_cast<size_t>(size), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
                       nullptr, nullptr);
-  return out;
-}
-
-std::wstring FromUtf8(std::string_view text) {
-  if (text.empty()) return {};
-  const int size =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
   return out;
 }
 

@@ -11,7 +11,6 @@
 namespace tav::e2e {
 
 std::string Utf8(std::wstring_view text);
-std::wstring FromUtf8(std::string_view text);
 
 // Text in double quotes, control characters and characters outside the BMP written as \x{...},
 // so that a report line shows exactly what was compared.
