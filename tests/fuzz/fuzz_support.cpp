@@ -16,10 +16,15 @@ struct IconvCloser {
 };
 using IconvHandle = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
 
-// Converts bytes between two iconv encodings; nullopt on any invalid or irreversible input.
-std::optional<std::string> Convert(const char* to, const char* from, std::string input) {
-  const IconvHandle cd(iconv_open(to, from));
-  if (cd.get() == reinterpret_cast<iconv_t>(-1)) std::abort();
+// Converts GBK bytes to wchar_t units; nullopt on any invalid or incomplete input. The one
+// converter is kept for the whole run: opening it for every call would dominate the run time.
+std::optional<std::string> GbkToWide(std::string input) {
+  static const IconvHandle cd = [] {
+    iconv_t opened = iconv_open("WCHAR_T", "GBK");
+    if (opened == reinterpret_cast<iconv_t>(-1)) std::abort();
+    return IconvHandle(opened);
+  }();
+  iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);  // back to the initial state
   std::string output(input.size() * 4 + 8, '\0');
   char* in = input.data();
   std::size_t inLeft = input.size();
@@ -38,7 +43,7 @@ std::wstring FromWideBytes(const std::string& bytes) {
 }  // namespace
 
 std::optional<std::wstring> FromGbk(std::string_view bytes) {
-  const auto wide = Convert("WCHAR_T", "GBK", std::string(bytes));
+  const auto wide = GbkToWide(std::string(bytes));
   if (!wide) return std::nullopt;
   return FromWideBytes(*wide);
 }
