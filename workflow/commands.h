@@ -16,10 +16,10 @@ class Commands {
       : state_(state), view_(view), platform_(platform) {}
 
   void OnStartup();
-  void WriteRenameScript();   // 开始
-  void AnalyseChosenFile();   // 菜单 ▸ 目录
-  void CreateWorkFolder();    // 菜单 ▸ 创建
-  void ClearScripts();        // 菜单 ▸ 清除
+  void WriteRenameScript();  // 开始
+  void AnalyseChosenFile();  // 菜单 ▸ 目录
+  void CreateWorkFolder();   // 菜单 ▸ 创建
+  void ClearScripts();       // 菜单 ▸ 清除
 
   // Types line and a carriage return into the first console window found.
   void TypeIntoConsole(const std::wstring& line);
