@@ -5,7 +5,7 @@ TAV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Packages every script needs: native and cross compilers, Wine, a virtual display, a CJK font,
 # screenshots, the Chinese locale and clang's libFuzzer runtime.
-TAV_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
+TAV_PACKAGES=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev libgtest-dev libgmock-dev
   mingw-w64 wine wine64 xvfb x11-utils locales fonts-wqy-zenhei fonts-wine imagemagick)
 
 tav_sudo() {
