@@ -68,10 +68,18 @@ struct LocalMemoryTraits {
   static void Close(Type h) { ::LocalFree(h); }
 };
 
+struct ModuleTraits {
+  using Type = HMODULE;
+  static Type Empty() { return nullptr; }
+  static bool IsValid(Type h) { return h != nullptr; }
+  static void Close(Type h) { ::FreeLibrary(h); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueFont = UniqueResource<GdiObjectTraits<HFONT>>;
 using UniqueBrush = UniqueResource<GdiObjectTraits<HBRUSH>>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+using UniqueModule = UniqueResource<ModuleTraits>;
 
 }  // namespace tav::win32

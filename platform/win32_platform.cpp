@@ -2,10 +2,10 @@
 
 #include <commdlg.h>
 
+#include <bit>
 #include <climits>
+#include <utility>
 #include <vector>
-
-#include "platform/win32_handles.h"
 
 namespace tav {
 
@@ -16,6 +16,7 @@ using win32::UniqueHandle;
 using win32::UniqueLocalMemory;
 
 constexpr wchar_t kPickFileTitle[] = L"请打开需要修改的文件";
+constexpr wchar_t kNoticeTitle[] = L"提示";
 // Room for the longest path that the file system allows, so a long pick comes back whole.
 constexpr DWORD kPickFileBufferSize = 32768;
 
@@ -50,17 +51,52 @@ bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
 
 bool IsDriveLetter(wchar_t ch) { return (ch >= L'A' && ch <= L'Z') || (ch >= L'a' && ch <= L'z'); }
 
+// The system folder (System32) without a trailing backslash; empty when it cannot be read.
+std::wstring SystemFolder() {
+  wchar_t folder[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return {};
+  return std::wstring(folder, length);
+}
+
 // The program a command line starts, taken from the system folder when the line names it bare
 // (as "cmd.exe /c" does). Left to the normal search, the program's own and the current folder come
 // first, so a planted file of that name there would run instead. Empty when there is no such file.
 std::wstring SystemProgram(const std::wstring& commandLine) {
   const std::wstring name = commandLine.substr(0, commandLine.find(L' '));
   if (name.empty() || name.find_first_of(L"\\/:\"") != std::wstring::npos) return {};
-  wchar_t folder[MAX_PATH];
-  const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  std::wstring path = std::wstring(folder, length) + L"\\" + name;
+  const std::wstring folder = SystemFolder();
+  if (folder.empty()) return {};
+  std::wstring path = folder + L"\\" + name;
   return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : path;
+}
+
+// Loads a system DLL from the system folder only, for the same reason: a file of that name in
+// the program's or the current folder must not be loaded instead.
+win32::UniqueModule LoadSystemLibrary(const wchar_t* name) {
+  // LOAD_LIBRARY_SEARCH_SYSTEM32, spelled out: Windows 7 without update KB2533623 refuses it.
+  constexpr DWORD kSearchSystem32 = 0x00000800;
+  if (const HMODULE module = ::LoadLibraryExW(name, nullptr, kSearchSystem32)) {
+    return win32::UniqueModule(module);
+  }
+  const std::wstring folder = SystemFolder();
+  if (folder.empty()) return {};
+  const std::wstring path = folder + L"\\" + name;
+  // The library's own imports are then looked for in its folder first.
+  return win32::UniqueModule(
+      ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+}
+
+// "what。错误 N：description。", the form of the program's other failure notices.
+std::wstring FailureText(const std::wstring& what, DWORD error) {
+  std::wstring text = what + L"。错误 " + std::to_wstring(error);
+  const std::wstring description = SystemErrorText(error);
+  if (description.empty()) return text + L'。';
+  text += L'：';
+  text += description;
+  const wchar_t last = text.back();
+  if (last != L'。' && last != L'！' && last != L'.' && last != L'!') text += L'。';
+  return text;
 }
 
 }  // namespace
@@ -94,7 +130,23 @@ void Win32Platform::NoticeBox(const std::wstring& text, const std::wstring& titl
   ::MessageBoxW(owner_, text.c_str(), title.c_str(), MB_OKCANCEL | iconStyle);
 }
 
+Win32Platform::GetOpenFileNameFn Win32Platform::OpenDialogFunction() {
+  if (getOpenFileName_ != nullptr) return getOpenFileName_;
+  win32::UniqueModule library = LoadSystemLibrary(L"comdlg32.dll");
+  const FARPROC address = library ? ::GetProcAddress(library.get(), "GetOpenFileNameW") : nullptr;
+  if (address == nullptr) {
+    NoticeBox(FailureText(L"无法打开文件对话框", ::GetLastError()), kNoticeTitle, Icon::Stop);
+    return nullptr;
+  }
+  commonDialogs_ = std::move(library);
+  getOpenFileName_ = std::bit_cast<GetOpenFileNameFn>(address);
+  return getOpenFileName_;
+}
+
+// Without the dialog's library the user is told why, and the pick counts as cancelled.
 std::wstring Win32Platform::PickFile() {
+  const GetOpenFileNameFn getOpenFileName = OpenDialogFunction();
+  if (getOpenFileName == nullptr) return {};
   std::wstring name(kPickFileBufferSize, L'\0');
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
@@ -106,7 +158,7 @@ std::wstring Win32Platform::PickFile() {
   // The current directory stays where it was: the script's place never depends on it.
   dialog.Flags =
       OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-  if (!::GetOpenFileNameW(&dialog)) return {};
+  if (!getOpenFileName(&dialog)) return {};
   name.resize(name.find(L'\0'));
   return name;
 }

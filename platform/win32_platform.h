@@ -3,10 +3,13 @@
 
 #include <windows.h>
 
+#include <commdlg.h>
+
 #include <string>
 #include <string_view>
 
 #include "platform/platform.h"
+#include "platform/win32_handles.h"
 
 namespace tav {
 
@@ -25,6 +28,8 @@ std::wstring SystemErrorText(DWORD error);
 class Win32Platform final : public Platform {
  public:
   Win32Platform() = default;
+  Win32Platform(const Win32Platform&) = delete;
+  Win32Platform& operator=(const Win32Platform&) = delete;
 
   // The window that owns the notices and the Open dialog.
   void SetOwner(HWND owner) { owner_ = owner; }
@@ -41,7 +46,15 @@ class Win32Platform final : public Platform {
   std::optional<std::string> ToAnsi(std::wstring_view text) override;
 
  private:
+  using GetOpenFileNameFn = BOOL(WINAPI*)(OPENFILENAMEW*);
+
+  // The Open dialog's library is loaded the first time the dialog is needed, not at start-up:
+  // most runs never open it. Null (after a notice) when the library cannot be loaded.
+  GetOpenFileNameFn OpenDialogFunction();
+
   HWND owner_ = nullptr;
+  win32::UniqueModule commonDialogs_;
+  GetOpenFileNameFn getOpenFileName_ = nullptr;
 };
 
 }  // namespace tav
