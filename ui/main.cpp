@@ -1,16 +1,13 @@
 // Entry point: creates the main window and runs the event loop until it is closed.
+//
+// The controls are plain buttons, edit boxes and labels. The manifest's dependency on version 6
+// of the common controls gives them the visual styles: the system loads that library itself
+// when the first control is created, so the program neither imports nor initialises it.
 #include <windows.h>
-
-#include <commctrl.h>
 
 #include "ui/main_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-  INITCOMMONCONTROLSEX controls{};
-  controls.dwSize = sizeof controls;
-  controls.dwICC = ICC_STANDARD_CLASSES;
-  ::InitCommonControlsEx(&controls);
-
   tav::ui::MainWindow window(instance);
   if (!window.Create(showCommand)) return 1;
   return window.RunMessageLoop();
