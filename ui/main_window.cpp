@@ -100,10 +100,11 @@ bool MainWindow::Create(int showCommand) {
     ::DestroyMenu(menu);
     return false;
   }
-  // The load step runs while the window is still hidden, before the user can act.
-  commands_.OnStartup();
   ::ShowWindow(window, showCommand);
   ::UpdateWindow(window);
+  // The load step runs once the window is on the screen, so that starting the command
+  // interpreter does not hold it back, and still before the message loop delivers any input.
+  commands_.OnStartup();
   return true;
 }
 

@@ -21,7 +21,7 @@ class MainWindow final : public FormView {
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
-  // Creates the window and its controls, runs the start-up step and shows the window.
+  // Creates and shows the window with its controls, then runs the start-up step.
   bool Create(int showCommand);
 
   // Delivers messages until the window is gone; the exit code of the program.
