@@ -105,6 +105,7 @@ bool MainWindow::Create(int showCommand) {
   // The load step runs once the window is on the screen, so that starting the command
   // interpreter does not hold it back, and still before the message loop delivers any input.
   commands_.OnStartup();
+  FollowMode();
   return true;
 }
 
@@ -168,12 +169,14 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
       CreateControls();
       ApplyDpi(dpi_.WindowDpi(window_), nullptr);
-      ::SetTimer(window_, ids::kTimer1, 1, nullptr);
       lastFocus_ = Control(ids::kText1);
       return 0;
     case WM_COMMAND:
       // Menu items and button clicks both come with notification code 0.
-      if (HIWORD(wParam) == 0) OnCommand(LOWORD(wParam));
+      if (HIWORD(wParam) == 0) {
+        OnCommand(LOWORD(wParam));
+        FollowMode();
+      }
       return 0;
     case WM_TIMER:
       if (wParam == ids::kTimer1) RefreshStatus();
@@ -315,11 +318,29 @@ void MainWindow::OnActivate(WPARAM wParam) {
   }
 }
 
+// Only a command changes the mode. The label changes only in chosen-folder mode, where every tick
+// rewrites it, and when the mode changes; so the timer runs in chosen-folder mode alone, and an
+// idle window in fixed-folder mode gets no ticks at all.
+void MainWindow::FollowMode() {
+  if (window_ == nullptr) return;  // Exit has closed the window
+  if (InChosenFolderMode(state_)) {
+    if (!refreshTimerRunning_) {
+      refreshTimerRunning_ = ::SetTimer(window_, ids::kTimer1, 1, nullptr) != 0;
+    }
+    return;
+  }
+  RefreshStatus();
+  if (refreshTimerRunning_) {
+    ::KillTimer(window_, ids::kTimer1);
+    refreshTimerRunning_ = false;
+  }
+}
+
 void MainWindow::RefreshStatus() {
   std::wstring caption = StatusText(state_);
   // For a picked folder the label is rewritten on every tick. For the fixed folder only a change
-  // is written, so that an idle window does no work; that still brings the label back to the
-  // fixed folder after the Open dialog was cancelled.
+  // is written; that brings the label back to the fixed folder after the Open dialog was
+  // cancelled.
   if (!InChosenFolderMode(state_) && caption == statusCaption_) return;
   ::SetWindowTextW(Control(ids::kLabel2), caption.c_str());
   statusCaption_ = std::move(caption);

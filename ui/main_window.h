@@ -42,6 +42,7 @@ class MainWindow final : public FormView {
   void SizeWindowToClient(int width, int height, UINT dpi);
   void OnCommand(int id);
   void OnActivate(WPARAM wParam);
+  void FollowMode();
   void RefreshStatus();
   void ShowHelp();
   void ShowAbout();
@@ -55,6 +56,7 @@ class MainWindow final : public FormView {
   win32::UniqueFont captionFont_;
   win32::UniqueFont statusFont_;
   std::wstring statusCaption_;  // what the status label shows
+  bool refreshTimerRunning_ = false;
 
   FormState state_;
   Win32Platform platform_;
