@@ -66,6 +66,18 @@ win32::UniqueFont CreateSongTiFont(int centipoints, UINT dpi) {
   return win32::UniqueFont(::CreateFontIndirectW(&font));
 }
 
+HFONT FontFor(const ControlFonts& fonts, FontRole role) {
+  switch (role) {
+    case FontRole::Box:
+      return fonts.box.get();
+    case FontRole::Caption:
+      return fonts.caption.get();
+    case FontRole::Status:
+      return fonts.status.get();
+  }
+  return nullptr;
+}
+
 HMENU BuildMenuBar() {
   const HMENU bar = ::CreateMenu();
   const HMENU menu = ::CreatePopupMenu();
@@ -166,11 +178,13 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_CREATE:
-      CreateControls();
-      ApplyDpi(dpi_.WindowDpi(window_), nullptr);
+    case WM_CREATE: {
+      const UINT dpi = dpi_.WindowDpi(window_);
+      CreateControls(dpi);
+      SizeWindowToClient(dpi);
       lastFocus_ = Control(ids::kText1);
       return 0;
+    }
     case WM_COMMAND:
       // Menu items and button clicks both come with notification code 0.
       if (HIWORD(wParam) == 0) {
@@ -209,53 +223,58 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-void MainWindow::CreateControls() {
+// Every pixel size of the window comes from the DPI of the monitor the window is on: the control
+// places, the fonts and the size of the client area.
+ControlFonts MainWindow::CreateFonts(UINT dpi) const {
+  const LOGFONTW messageFont = dpi_.MessageFont(dpi);
+  return ControlFonts{CreateSongTiFont(kBoxFontCentipoints, dpi),
+                      CreateSongTiFont(kCaptionFontCentipoints, dpi),
+                      win32::UniqueFont(::CreateFontIndirectW(&messageFont))};
+}
+
+// Each control is made in its final place with its font, as the window's DPI is known here.
+void MainWindow::CreateControls(UINT dpi) {
+  fonts_ = CreateFonts(dpi);
   statusCaption_ = StatusText(state_);
   for (const ControlSpec& spec : kControls) {
     const wchar_t* text = spec.text != nullptr ? spec.text : statusCaption_.c_str();
-    // Places and fonts follow in ApplyDpi, once the window's DPI is known.
-    ::CreateWindowExW(spec.exStyle, spec.windowClass, text, spec.style, 0, 0, 0, 0, window_,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
+    const PixelRect place = ToPixels(spec.place, dpi);
+    const HWND control = ::CreateWindowExW(
+        spec.exStyle, spec.windowClass, text, spec.style, place.left, place.top, place.width,
+        place.height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_,
+        nullptr);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(fonts_, spec.font)),
+                   FALSE);
   }
 }
 
-// Every pixel size of the window comes from here: the control places, the fonts and the size of
-// the client area, at the DPI of the monitor the window is on. Runs at creation and whenever the
-// window moves to a monitor of another scale; suggestedWindowRect is then where Windows wants
-// the window to go.
+// Runs whenever the window moves to a monitor of another scale; suggestedWindowRect is where
+// Windows wants the window to go.
 void MainWindow::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
-  win32::UniqueFont boxFont = CreateSongTiFont(kBoxFontCentipoints, dpi);
-  win32::UniqueFont captionFont = CreateSongTiFont(kCaptionFontCentipoints, dpi);
-  const LOGFONTW messageFont = dpi_.MessageFont(dpi);
-  win32::UniqueFont statusFont(::CreateFontIndirectW(&messageFont));
-
+  ControlFonts fonts = CreateFonts(dpi);
   for (const ControlSpec& spec : kControls) {
     const HWND control = Control(spec.id);
     const PixelRect place = ToPixels(spec.place, dpi);
     ::SetWindowPos(control, nullptr, place.left, place.top, place.width, place.height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
-    const HFONT font = spec.font == FontRole::Box       ? boxFont.get()
-                       : spec.font == FontRole::Caption ? captionFont.get()
-                                                        : statusFont.get();
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(fonts, spec.font)), FALSE);
   }
   // The controls hold the new fonts now, so the old ones can be deleted.
-  boxFont_ = std::move(boxFont);
-  captionFont_ = std::move(captionFont);
-  statusFont_ = std::move(statusFont);
+  fonts_ = std::move(fonts);
 
   if (suggestedWindowRect != nullptr) {
     const RECT& rect = *suggestedWindowRect;
     ::SetWindowPos(window_, nullptr, rect.left, rect.top, rect.right - rect.left,
                    rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  SizeWindowToClient(TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi),
-                     dpi);
+  SizeWindowToClient(dpi);
   ::InvalidateRect(window_, nullptr, TRUE);
 }
 
-void MainWindow::SizeWindowToClient(int width, int height, UINT dpi) {
+void MainWindow::SizeWindowToClient(UINT dpi) {
   if (::IsIconic(window_)) return;
+  const int width = TwipsToPixels(kClientWidthTwips, dpi);
+  const int height = TwipsToPixels(kClientHeightTwips, dpi);
   RECT client{};
   ::GetClientRect(window_, &client);
   if (client.right == width && client.bottom == height) return;

@@ -15,6 +15,13 @@
 
 namespace tav::ui {
 
+// The fonts of the controls, made for one DPI.
+struct ControlFonts {
+  win32::UniqueFont box;      // the extension boxes
+  win32::UniqueFont caption;  // Label1, Label3 and the buttons
+  win32::UniqueFont status;   // Label2
+};
+
 class MainWindow final : public FormView {
  public:
   explicit MainWindow(HINSTANCE instance) : instance_(instance) {}
@@ -37,9 +44,10 @@ class MainWindow final : public FormView {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   bool RegisterWindowClass() const;
-  void CreateControls();
+  ControlFonts CreateFonts(UINT dpi) const;
+  void CreateControls(UINT dpi);
   void ApplyDpi(UINT dpi, const RECT* suggestedWindowRect);
-  void SizeWindowToClient(int width, int height, UINT dpi);
+  void SizeWindowToClient(UINT dpi);
   void OnCommand(int id);
   void OnActivate(WPARAM wParam);
   void FollowMode();
@@ -52,9 +60,7 @@ class MainWindow final : public FormView {
   HWND window_ = nullptr;
   HWND lastFocus_ = nullptr;  // the control that gets the focus back when the window is activated
   DpiSupport dpi_;
-  win32::UniqueFont boxFont_;
-  win32::UniqueFont captionFont_;
-  win32::UniqueFont statusFont_;
+  ControlFonts fonts_;
   std::wstring statusCaption_;  // what the status label shows
   bool refreshTimerRunning_ = false;
 
