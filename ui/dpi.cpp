@@ -13,13 +13,6 @@ Function LoadUser32Function(const char* name) {
   return address != nullptr ? std::bit_cast<Function>(address) : nullptr;
 }
 
-UINT SystemDpi() {
-  const HDC screen = ::GetDC(nullptr);
-  const int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSX) : 0;
-  if (screen != nullptr) ::ReleaseDC(nullptr, screen);
-  return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
-}
-
 }  // namespace
 
 DpiSupport::DpiSupport()
@@ -28,6 +21,13 @@ DpiSupport::DpiSupport()
           LoadUser32Function<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi")),
       systemParametersInfoForDpi_(
           LoadUser32Function<SystemParametersInfoForDpiFn>("SystemParametersInfoForDpi")) {}
+
+UINT DpiSupport::SystemDpi() {
+  const HDC screen = ::GetDC(nullptr);
+  const int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSX) : 0;
+  if (screen != nullptr) ::ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
 
 UINT DpiSupport::WindowDpi(HWND window) const {
   if (getDpiForWindow_ != nullptr) {

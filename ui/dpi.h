@@ -13,6 +13,9 @@ class DpiSupport {
   // The DPI the window is drawn at.
   UINT WindowDpi(HWND window) const;
 
+  // The system's DPI: that of the primary monitor, where a new window normally opens.
+  static UINT SystemDpi();
+
   // The window rectangle (at 0, 0) whose client area is width x height at dpi.
   RECT WindowRectForClient(int width, int height, DWORD style, DWORD exStyle, bool hasMenu,
                            UINT dpi) const;

@@ -105,9 +105,15 @@ std::wstring WindowText(HWND window) {
 bool MainWindow::Create(int showCommand) {
   if (!RegisterWindowClass()) return false;
   const HMENU menu = BuildMenuBar();
-  const HWND window = ::CreateWindowExW(kWindowExStyle, ids::kWindowClass, ids::kWindowCaption,
-                                        kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                        CW_USEDEFAULT, nullptr, menu, instance_, this);
+  // Sized for the system DPI, the window mostly needs no second sizing once its own DPI is known.
+  const UINT dpi = DpiSupport::SystemDpi();
+  const RECT frame = dpi_.WindowRectForClient(TwipsToPixels(kClientWidthTwips, dpi),
+                                              TwipsToPixels(kClientHeightTwips, dpi), kWindowStyle,
+                                              kWindowExStyle, true, dpi);
+  const HWND window =
+      ::CreateWindowExW(kWindowExStyle, ids::kWindowClass, ids::kWindowCaption, kWindowStyle,
+                        CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                        frame.bottom - frame.top, nullptr, menu, instance_, this);
   if (window == nullptr) {
     ::DestroyMenu(menu);
     return false;
