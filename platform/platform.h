@@ -24,6 +24,13 @@ struct OpStatus {
   static OpStatus Success() { return {}; }
 };
 
+// What the Open dialog reported: the full path of the chosen file, or the empty string when the
+// user cancelled. A failed status means that the dialog could not be shown at all.
+struct PickedFile {
+  std::wstring name;
+  OpStatus status;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -31,8 +38,8 @@ class Platform {
   // Modal message box owned by the main window, with OK and Cancel; the answer is ignored.
   virtual void NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) = 0;
 
-  // Modal Open dialog; the full path of the chosen file, or the empty string when cancelled.
-  virtual std::wstring PickFile() = 0;
+  // Modal Open dialog.
+  virtual PickedFile PickFile() = 0;
 
   // Name of the first entry (file or folder) matching a full path whose last component may hold
   // * and ?; empty when nothing matches, also when the folder or drive is missing.

@@ -78,7 +78,6 @@ struct ModuleTraits {
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueFont = UniqueResource<GdiObjectTraits<HFONT>>;
-using UniqueBrush = UniqueResource<GdiObjectTraits<HBRUSH>>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 

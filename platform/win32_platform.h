@@ -35,7 +35,7 @@ class Win32Platform final : public Platform {
   void SetOwner(HWND owner) { owner_ = owner; }
 
   void NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) override;
-  std::wstring PickFile() override;
+  PickedFile PickFile() override;
   std::wstring FirstMatch(const std::wstring& pattern) override;
   OpStatus MakeFolder(const std::wstring& path) override;
   OpStatus DeleteMatching(const std::wstring& pattern) override;
@@ -49,7 +49,7 @@ class Win32Platform final : public Platform {
   using GetOpenFileNameFn = BOOL(WINAPI*)(OPENFILENAMEW*);
 
   // The Open dialog's library is loaded the first time the dialog is needed, not at start-up:
-  // most runs never open it. Null (after a notice) when the library cannot be loaded.
+  // most runs never open it. Null, with the reason in GetLastError, when it cannot be loaded.
   GetOpenFileNameFn OpenDialogFunction();
 
   HWND owner_ = nullptr;

@@ -58,7 +58,10 @@ void Commands::WriteRenameScript() {
 }
 
 void Commands::AnalyseChosenFile() {
-  const std::wstring name = platform_.PickFile();
+  const PickedFile picked = platform_.PickFile();
+  // Without a dialog there is no answer: the mode and the boxes stay as they were.
+  if (!picked.status.ok()) return ReportFailure(platform_, L"无法打开文件对话框", picked.status);
+  const std::wstring& name = picked.name;
   state_.FilePath = name;
   state_.WorkDir = FolderOfPickedName(name);
   if (auto ext = ExtensionOfPickedName(name)) view_.SetText1(*ext);

@@ -20,7 +20,7 @@ struct FormState {
   WindowHandle ConsoleWnd = 0;
   std::wstring ConsoleLine;
   std::wstring FilePath;  // full path last reported by the Open dialog
-  std::wstring WorkDir;   // folder part of FilePath, without a trailing backslash
+  std::wstring WorkDir;   // FilePath up to its last backslash
 };
 
 // Chosen-folder mode while a picked file is remembered; otherwise the fixed working folder.

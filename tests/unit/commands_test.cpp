@@ -318,6 +318,18 @@ TEST_F(CommandsTest, ACancelledDialogReturnsToTheWorkFolder) {
   EXPECT_EQ(StatusText(state), L"当前目录 D:\\duzaz");
 }
 
+TEST_F(CommandsTest, ADialogThatCannotBeShownIsReportedAndChangesNothing) {
+  Pick(L"C:\\data\\a.txt");
+  view.text1 = L"jpg";
+  platform.Fail(Op::PickFile, {126, L"找不到指定的模块。"});
+  commands.AnalyseChosenFile();
+  EXPECT_THAT(platform.notices,
+              ElementsAre(StopNotice(L"无法打开文件对话框。错误 126：找不到指定的模块。")));
+  EXPECT_EQ(state.FilePath, L"C:\\data\\a.txt");
+  EXPECT_EQ(state.WorkDir, L"C:\\data");
+  EXPECT_EQ(view.text1, L"jpg");
+}
+
 // --- Create ---
 
 TEST_F(CommandsTest, CreateMakesTheWorkFolderOnceAndThenRefuses) {

@@ -88,9 +88,10 @@ void FakePlatform::NoticeBox(const std::wstring& text, const std::wstring& title
   notices.push_back({text, title, icon});
 }
 
-std::wstring FakePlatform::PickFile() {
+PickedFile FakePlatform::PickFile() {
   journal_.push_back(L"PickFile");
-  return pickAnswer;
+  if (auto failure = ForcedFailure(Op::PickFile)) return {{}, *failure};
+  return {pickAnswer, OpStatus::Success()};
 }
 
 std::wstring FakePlatform::FirstMatch(const std::wstring& pattern) {

@@ -28,7 +28,7 @@ struct PostedChar {
   bool operator==(const PostedChar&) const = default;
 };
 
-enum class Op { MakeFolder, DeleteMatching, WriteScriptLine, LaunchHidden };
+enum class Op { PickFile, MakeFolder, DeleteMatching, WriteScriptLine, LaunchHidden };
 
 class FakePlatform : public Platform {
  public:
@@ -57,7 +57,7 @@ class FakePlatform : public Platform {
   std::vector<PostedChar> posts;
 
   void NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) override;
-  std::wstring PickFile() override;
+  PickedFile PickFile() override;
   std::wstring FirstMatch(const std::wstring& pattern) override;
   OpStatus MakeFolder(const std::wstring& path) override;
   OpStatus DeleteMatching(const std::wstring& pattern) override;
