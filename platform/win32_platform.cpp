@@ -7,6 +7,11 @@
 #include <utility>
 #include <vector>
 
+// Some SDKs declare this flag only for Windows 8 and later; Windows 7 knows it with KB2533623.
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+
 namespace tav {
 
 namespace {
@@ -16,7 +21,6 @@ using win32::UniqueHandle;
 using win32::UniqueLocalMemory;
 
 constexpr wchar_t kPickFileTitle[] = L"请打开需要修改的文件";
-constexpr wchar_t kNoticeTitle[] = L"提示";
 // Room for the longest path that the file system allows, so a long pick comes back whole.
 constexpr DWORD kPickFileBufferSize = 32768;
 
@@ -74,9 +78,8 @@ std::wstring SystemProgram(const std::wstring& commandLine) {
 // Loads a system DLL from the system folder only, for the same reason: a file of that name in
 // the program's or the current folder must not be loaded instead.
 win32::UniqueModule LoadSystemLibrary(const wchar_t* name) {
-  // LOAD_LIBRARY_SEARCH_SYSTEM32, spelled out: Windows 7 without update KB2533623 refuses it.
-  constexpr DWORD kSearchSystem32 = 0x00000800;
-  if (const HMODULE module = ::LoadLibraryExW(name, nullptr, kSearchSystem32)) {
+  // Windows 7 without update KB2533623 refuses this flag; the full path below serves there.
+  if (const HMODULE module = ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
     return win32::UniqueModule(module);
   }
   const std::wstring folder = SystemFolder();
@@ -85,18 +88,6 @@ win32::UniqueModule LoadSystemLibrary(const wchar_t* name) {
   // The library's own imports are then looked for in its folder first.
   return win32::UniqueModule(
       ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-}
-
-// "what。错误 N：description。", the form of the program's other failure notices.
-std::wstring FailureText(const std::wstring& what, DWORD error) {
-  std::wstring text = what + L"。错误 " + std::to_wstring(error);
-  const std::wstring description = SystemErrorText(error);
-  if (description.empty()) return text + L'。';
-  text += L'：';
-  text += description;
-  const wchar_t last = text.back();
-  if (last != L'。' && last != L'！' && last != L'.' && last != L'!') text += L'。';
-  return text;
 }
 
 }  // namespace
@@ -134,19 +125,15 @@ Win32Platform::GetOpenFileNameFn Win32Platform::OpenDialogFunction() {
   if (getOpenFileName_ != nullptr) return getOpenFileName_;
   win32::UniqueModule library = LoadSystemLibrary(L"comdlg32.dll");
   const FARPROC address = library ? ::GetProcAddress(library.get(), "GetOpenFileNameW") : nullptr;
-  if (address == nullptr) {
-    NoticeBox(FailureText(L"无法打开文件对话框", ::GetLastError()), kNoticeTitle, Icon::Stop);
-    return nullptr;
-  }
+  if (address == nullptr) return nullptr;
   commonDialogs_ = std::move(library);
   getOpenFileName_ = std::bit_cast<GetOpenFileNameFn>(address);
   return getOpenFileName_;
 }
 
-// Without the dialog's library the user is told why, and the pick counts as cancelled.
-std::wstring Win32Platform::PickFile() {
+PickedFile Win32Platform::PickFile() {
   const GetOpenFileNameFn getOpenFileName = OpenDialogFunction();
-  if (getOpenFileName == nullptr) return {};
+  if (getOpenFileName == nullptr) return {{}, LastFailure()};
   std::wstring name(kPickFileBufferSize, L'\0');
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
@@ -156,11 +143,14 @@ std::wstring Win32Platform::PickFile() {
   dialog.nMaxFile = kPickFileBufferSize;
   dialog.lpstrTitle = kPickFileTitle;
   // The current directory stays where it was: the script's place never depends on it.
-  dialog.Flags =
-      OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-  if (!getOpenFileName(&dialog)) return {};
+  dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
+                 OFN_NOCHANGEDIR |
+                 // A picked shortcut names its own folder, not the folder of the file it points to.
+                 OFN_NODEREFERENCELINKS;
+  // A cancel, like any other answer of the dialog that names no file, is the empty name.
+  if (!getOpenFileName(&dialog)) return {{}, OpStatus::Success()};
   name.resize(name.find(L'\0'));
-  return name;
+  return {name, OpStatus::Success()};
 }
 
 std::wstring Win32Platform::FirstMatch(const std::wstring& pattern) {
@@ -227,8 +217,10 @@ OpStatus Win32Platform::LaunchHidden(const std::wstring& commandLine) {
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process{};
   const std::wstring program = SystemProgram(commandLine);
+  // SW_HIDE alone is not honoured where a terminal application hosts new consoles; a console
+  // program started without a console window has nothing to show at all.
   if (!::CreateProcessW(program.empty() ? nullptr : program.c_str(), writableLine.data(), nullptr,
-                        nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+                        nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
     return LastFailure();
   }
   // Nothing of the new process is kept.
