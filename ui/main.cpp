@@ -8,6 +8,9 @@
 #include "ui/main_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  // D: is often a card reader or an optical drive: without a disk, looking for D:\duzaz must
+  // fail quietly and lead to the program's own notice, not to a system "no disk" box.
+  ::SetErrorMode(::SetErrorMode(SEM_FAILCRITICALERRORS) | SEM_FAILCRITICALERRORS);
   tav::ui::MainWindow window(instance);
   if (!window.Create(showCommand)) return 1;
   return window.RunMessageLoop();

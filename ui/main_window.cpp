@@ -25,7 +25,7 @@ constexpr wchar_t kAboutText[] = L"DERi1.4，为需要成批修改文件扩展�
 
 enum class FontRole { Box, Caption, Status };
 
-struct ControlSpec {
+struct ControlDef {
   int id;
   const wchar_t* windowClass;
   const wchar_t* text;  // nullptr: the status text of the initial state
@@ -36,7 +36,7 @@ struct ControlSpec {
 };
 
 // In tab order: the order of creation is the order in which the tab key visits the controls.
-constexpr ControlSpec kControls[] = {
+constexpr ControlDef kControls[] = {
     {ids::kText1, L"EDIT", L"", kChildStyle | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL,
      WS_EX_CLIENTEDGE, kText1Place, FontRole::Box},
     {ids::kLabel1, L"STATIC", L"修改前：", kChildStyle | SS_LEFT | SS_NOPREFIX, 0, kLabel1Place,
@@ -242,15 +242,14 @@ ControlFonts MainWindow::CreateFonts(UINT dpi) const {
 void MainWindow::CreateControls(UINT dpi) {
   fonts_ = CreateFonts(dpi);
   statusCaption_ = StatusText(state_);
-  for (const ControlSpec& spec : kControls) {
-    const wchar_t* text = spec.text != nullptr ? spec.text : statusCaption_.c_str();
-    const PixelRect place = ToPixels(spec.place, dpi);
+  for (const ControlDef& def : kControls) {
+    const wchar_t* text = def.text != nullptr ? def.text : statusCaption_.c_str();
+    const PixelRect place = ToPixels(def.place, dpi);
     const HWND control = ::CreateWindowExW(
-        spec.exStyle, spec.windowClass, text, spec.style, place.left, place.top, place.width,
-        place.height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_,
+        def.exStyle, def.windowClass, text, def.style, place.left, place.top, place.width,
+        place.height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(def.id)), instance_,
         nullptr);
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(fonts_, spec.font)),
-                   FALSE);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(fonts_, def.font)), FALSE);
   }
 }
 
@@ -258,12 +257,12 @@ void MainWindow::CreateControls(UINT dpi) {
 // Windows wants the window to go.
 void MainWindow::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
   ControlFonts fonts = CreateFonts(dpi);
-  for (const ControlSpec& spec : kControls) {
-    const HWND control = Control(spec.id);
-    const PixelRect place = ToPixels(spec.place, dpi);
+  for (const ControlDef& def : kControls) {
+    const HWND control = Control(def.id);
+    const PixelRect place = ToPixels(def.place, dpi);
     ::SetWindowPos(control, nullptr, place.left, place.top, place.width, place.height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(fonts, spec.font)), FALSE);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(fonts, def.font)), FALSE);
   }
   // The controls hold the new fonts now, so the old ones can be deleted.
   fonts_ = std::move(fonts);
@@ -278,7 +277,8 @@ void MainWindow::ApplyDpi(UINT dpi, const RECT* suggestedWindowRect) {
 }
 
 void MainWindow::SizeWindowToClient(UINT dpi) {
-  if (::IsIconic(window_)) return;
+  // A minimized or maximized window keeps the size the system gives it.
+  if (::IsIconic(window_) || ::IsZoomed(window_)) return;
   const int width = TwipsToPixels(kClientWidthTwips, dpi);
   const int height = TwipsToPixels(kClientHeightTwips, dpi);
   RECT client{};
@@ -305,6 +305,13 @@ void MainWindow::SizeWindowToClient(UINT dpi) {
 
 void MainWindow::OnCommand(int id) {
   switch (id) {
+    case IDOK: {
+      // The Enter key, as the dialog keyboard handling reports it: it presses the button that has
+      // the focus, also when the focus came there by a mouse click rather than the tab key.
+      const int focused = ::GetDlgCtrlID(::GetFocus());
+      if (focused == ids::kCommand1 || focused == ids::kCommand2) OnCommand(focused);
+      break;
+    }
     case ids::kCommand1:
       commands_.WriteRenameScript();
       break;
