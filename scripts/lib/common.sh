@@ -44,13 +44,13 @@ tav_wine_prefix() {
   if [ ! -f "$WINEPREFIX/.tav-ready" ]; then
     echo "Creating the Wine prefix $WINEPREFIX" >&2
     mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
+    timeout -k 10 180 wineboot -i >/dev/null 2>&1 || { echo "wineboot did not finish" >&2; return 1; }
+    timeout -k 10 120 wineserver -w || { echo "the new prefix did not settle" >&2; return 1; }
     # No crash dialog: a crash must end the process, not wait for a click.
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     # Without a window manager Wine stalls after each dialog unless it draws frames itself.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-    wineserver -w
+    timeout -k 10 120 wineserver -w || { echo "the new prefix did not settle" >&2; return 1; }
     touch "$WINEPREFIX/.tav-ready"
   fi
   # The caption buttons are drawn with Marlett; Debian ships it apart from Wine (fonts-wine).
