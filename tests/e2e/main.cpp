@@ -34,6 +34,7 @@ void RunMainPhase(Report& report, ConsoleStandIn& console, const std::wstring& e
   Session session(report, console, *app, {L"D:\\", cRoot});
   CheckFreshWindow(session);
   CheckHelpAndAbout(session);
+  CheckEnterKey(session);
   CheckFixedFolderRefusals(session);
   CheckWorkFolderThatIsAFile(session);
   CheckCreateWorkFolder(session);

@@ -20,6 +20,8 @@ void CheckVersionRecord(Report& report, const std::wstring& exe);
 // Window, caption and status label right after start.
 void CheckFreshWindow(Session& session);
 void CheckHelpAndAbout(Session& session);
+// The Enter key on 开始 and in a text box; D:\duzaz must be missing.
+void CheckEnterKey(Session& session);
 
 // Fixed-folder mode: D: is an empty drive when these start.
 void CheckFixedFolderRefusals(Session& session);

@@ -27,6 +27,68 @@ std::wstring VersionString(const std::vector<char>& record, const std::wstring& 
   return std::wstring(text, wcsnlen(text, length));
 }
 
+constexpr wchar_t kNoWorkFolder[] = L"没有找到D:\\duzaz文件夹，请单击创建。";
+constexpr DWORD kFocusWaitMs = 2000;
+// A key that opens a notice does so at once; a second is ample to be sure none comes.
+constexpr DWORD kEnterQuietMs = 1000;
+
+std::wstring ControlName(const TavApp& app, HWND window) {
+  const struct {
+    HWND control;
+    const wchar_t* name;
+  } controls[] = {{app.text1, L"Text1"},
+                  {app.text2, L"Text2"},
+                  {app.start, L"开始"},
+                  {app.exit, L"退出"},
+                  {app.main, L"the window"}};
+  for (const auto& entry : controls) {
+    if (window == entry.control) return entry.name;
+  }
+  return window ? L"another window" : L"no window";
+}
+
+bool ExpectFocus(Session& session, const std::wstring& what, HWND control) {
+  const TavApp& app = session.app();
+  HWND focus = nullptr;
+  const bool there = WaitUntil(
+      [&] {
+        focus = FocusOf(app.main);
+        return focus == control;
+      },
+      kFocusWaitMs);
+  return session.report().Check(there, what + L": the focus is on " + ControlName(app, control),
+                                ControlName(app, control), ControlName(app, focus));
+}
+
+// The key goes where a real key press goes: to the control that has the focus, or to the window
+// when none has it.
+void PressKey(const TavApp& app, UINT key, wchar_t typed) {
+  const HWND focus = FocusOf(app.main);
+  PostKeyPress(focus ? focus : app.main, key, typed);
+}
+
+// Each puts the focus where one Enter case wants it; false when that did not work out.
+bool FocusText1ByClick(Session& session, const std::wstring& what) {
+  PostClick(session.app().text1);
+  return ExpectFocus(session, what + L", after a click in Text1", session.app().text1);
+}
+
+bool FocusStartByClick(Session& session, const std::wstring& what) {
+  // The click presses 开始 as well; once its notice closes, the focus comes back to the button.
+  PostClick(session.app().start);
+  session.ExpectNotice(what + L", the click itself", kNoWorkFolder, kNoticeTitle, NoticeIcon::Stop);
+  return ExpectFocus(session, what + L", after the click's notice", session.app().start);
+}
+
+bool FocusStartByTab(Session& session, const std::wstring& what) {
+  const TavApp& app = session.app();
+  if (!FocusText1ByClick(session, what)) return false;
+  PressKey(app, VK_TAB, L'\t');
+  if (!ExpectFocus(session, what + L", after Tab in Text1", app.text2)) return false;
+  PressKey(app, VK_TAB, L'\t');
+  return ExpectFocus(session, what + L", after Tab in Text2", app.start);
+}
+
 // Waits for the process to end, watching that it shows no notice on the way.
 void ExpectEndsQuietly(Report& report, TavApp& app, const std::wstring& what) {
   bool noticeShown = false;
@@ -107,6 +169,35 @@ void CheckHelpAndAbout(Session& session) {
   session.ExpectChanges(L"Help and About", {});
 }
 
+void CheckEnterKey(Session& session) {
+  // The click comes first: the tab key makes 开始 the dialog manager's default button, which then
+  // presses it on Enter by itself, and the window's own handling of Enter would go untested.
+  const struct {
+    const wchar_t* what;
+    bool (*focus)(Session&, const std::wstring&);
+    bool pressesStart;
+  } cases[] = {
+      {L"Enter on 开始 focused by a click", &FocusStartByClick, true},
+      {L"Enter on 开始 reached with Tab", &FocusStartByTab, true},
+      {L"Enter in Text1", &FocusText1ByClick, false},
+  };
+  session.SetBoxes(L"txt", L"doc");
+  for (const auto& c : cases) {
+    session.BeginStep();
+    if (!c.focus(session, c.what)) continue;
+    PressKey(session.app(), VK_RETURN, L'\r');
+    if (c.pressesStart) {
+      session.ExpectNotice(c.what, kNoWorkFolder, kNoticeTitle, NoticeIcon::Stop);
+      session.ExpectNoNotice(std::wstring(c.what) + L", second look");
+    } else {
+      session.ExpectNoNotice(c.what, kEnterQuietMs);
+    }
+    session.ExpectBoxes(c.what, L"txt", L"doc");
+    session.ExpectNothingTyped(c.what);
+    session.ExpectChanges(c.what, {});
+  }
+}
+
 void CheckExitButton(Session& session) {
   PostMessageW(session.app().exit, BM_CLICK, 0, 0);
   ExpectEndsQuietly(session.report(), session.app(), L"退出 (Command2)");
@@ -137,8 +228,7 @@ void CheckWithoutDriveD(Session& session, const std::wstring& cRoot) {
   session.BeginStep();
   session.SetBoxes(L"txt", L"doc");
   session.ClickStart();
-  session.ExpectNotice(L"开始 without D:", L"没有找到D:\\duzaz文件夹，请单击创建。", kNoticeTitle,
-                       NoticeIcon::Stop);
+  session.ExpectNotice(L"开始 without D:", kNoWorkFolder, kNoticeTitle, NoticeIcon::Stop);
   session.ExpectNothingTyped(L"开始 without D:");
   session.ExpectChanges(L"开始 without D:", {});
 

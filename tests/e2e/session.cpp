@@ -10,7 +10,6 @@ namespace tav::e2e {
 namespace {
 
 constexpr DWORD kNoticeWaitMs = 5000;
-constexpr DWORD kQuietWaitMs = 150;
 constexpr DWORD kLabelWaitMs = 2000;
 
 std::wstring CodesText(const std::vector<std::uint16_t>& codes) {
@@ -180,9 +179,9 @@ DWORD Session::JudgeFailureNotice(const std::wstring& what, const Notice& notice
   return number.value_or(0);
 }
 
-void Session::ExpectNoNotice(const std::wstring& what) {
+void Session::ExpectNoNotice(const std::wstring& what, DWORD waitMs) {
   Sync(app_.main);
-  const auto notice = WaitForNotice(app_.processId(), kQuietWaitMs);
+  const auto notice = WaitForNotice(app_.processId(), waitMs);
   if (report_.Check(!notice, what + L": no notice", L"no notice",
                     notice ? Describe(*notice) : L"")) {
     return;

@@ -16,6 +16,8 @@
 
 namespace tav::e2e {
 
+inline constexpr DWORD kQuietWaitMs = 150;
+
 class TavApp {
  public:
   // Starts the program and waits for its main window; reports one check either way.
@@ -73,7 +75,8 @@ class Session {
                            std::optional<DWORD> error);
   // The next notice, for checks of the caller's own; a failed check when none appears.
   std::optional<Notice> TakeNotice(const std::wstring& what);
-  void ExpectNoNotice(const std::wstring& what);
+  // No notice appears within waitMs once the program is back in its message loop.
+  void ExpectNoNotice(const std::wstring& what, DWORD waitMs = kQuietWaitMs);
 
   void ExpectBoxes(const std::wstring& what, const std::wstring& text1, const std::wstring& text2);
   void ExpectLabel2(const std::wstring& what, const std::wstring& caption);

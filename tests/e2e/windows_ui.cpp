@@ -202,6 +202,30 @@ std::vector<HWND> TopLevelWindowsOf(DWORD processId) {
   return search.found;
 }
 
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+void PostKeyPress(HWND target, UINT key, wchar_t typed) {
+  // Repeat count 1 and the scan code; a release also sets the previous-state and transition bits.
+  const LPARAM down = 1 | static_cast<LPARAM>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
+  const LPARAM up = down | static_cast<LPARAM>(0xC0000000u);
+  PostMessageW(target, WM_KEYDOWN, key, down);
+  PostMessageW(target, WM_CHAR, typed, down);
+  PostMessageW(target, WM_KEYUP, key, up);
+}
+
+void PostClick(HWND control) {
+  RECT area = {};
+  GetClientRect(control, &area);
+  const LPARAM middle = MAKELPARAM((area.right - area.left) / 2, (area.bottom - area.top) / 2);
+  PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+  PostMessageW(control, WM_LBUTTONUP, 0, middle);
+}
+
 std::wstring NameOf(NoticeIcon icon) {
   switch (icon) {
     case NoticeIcon::None:

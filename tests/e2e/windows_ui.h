@@ -20,6 +20,14 @@ bool Sync(HWND window);
 
 std::vector<HWND> TopLevelWindowsOf(DWORD processId);
 
+// The window that has the keyboard focus on the thread of window; nullptr when none has it.
+HWND FocusOf(HWND window);
+// A key press as the keyboard delivers it, posted to target: WM_KEYDOWN, WM_CHAR with typed,
+// WM_KEYUP.
+void PostKeyPress(HWND target, UINT key, wchar_t typed);
+// A left click in the middle of the control, posted: WM_LBUTTONDOWN, then WM_LBUTTONUP.
+void PostClick(HWND control);
+
 enum class NoticeIcon { None, Stop, Information, Warning, Question, Unknown };
 std::wstring NameOf(NoticeIcon icon);
 
