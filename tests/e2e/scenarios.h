@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "tests/e2e/session.h"
 
@@ -22,6 +23,11 @@ void CheckFreshWindow(Session& session);
 void CheckHelpAndAbout(Session& session);
 // The Enter key on 开始 and in a text box; D:\duzaz must be missing.
 void CheckEnterKey(Session& session);
+
+// 清除 in folder, which holds the scripts in deleted: they go and the boxes are emptied; a second
+// 清除 then finds nothing and keeps the boxes.
+void CheckClearTwice(Session& session, const std::wstring& folder,
+                     std::vector<std::wstring> deleted);
 
 // Fixed-folder mode: D: is an empty drive when these start.
 void CheckFixedFolderRefusals(Session& session);

@@ -45,19 +45,7 @@ void CheckChosenFolder(Session& session, const std::wstring& cRoot) {
   const std::wstring other = folder + L"\\tav.txt";
   WriteBytes(other, "other");
   WriteBytes(kWorkScript, "ren *.a *.b\r\n");
-  session.BeginStep();
-  session.Menu(ids::kMenuClear);
-  session.ExpectNoNotice(L"清除 in the chosen folder");
-  session.ExpectBoxes(L"清除 in the chosen folder", L"", L"");
-  session.ExpectChanges(L"清除 in the chosen folder", {script, other});
-
-  session.BeginStep();
-  session.SetBoxes(L"x", L"y");
-  session.Menu(ids::kMenuClear);
-  session.ExpectNotice(L"清除 in the chosen folder with no tav.* left",
-                       L"没有找到" + folder + L"\\tav.*文件！", kNoticeTitle, NoticeIcon::Stop);
-  session.ExpectBoxes(L"清除 in the chosen folder with no tav.* left", L"x", L"y");
-  session.ExpectChanges(L"清除 in the chosen folder with no tav.* left", {});
+  CheckClearTwice(session, folder, {script, other});
 }
 
 void CheckPickedFolders(Session& session, const std::wstring& cRoot) {

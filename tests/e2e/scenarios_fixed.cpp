@@ -1,4 +1,6 @@
 // Fixed-folder mode: nothing picked, every command works on D:\duzaz.
+#include <utility>
+
 #include "tests/e2e/scenarios.h"
 #include "ui/control_ids.h"
 
@@ -174,19 +176,27 @@ void CheckClearInWorkFolder(Session& session) {
   const std::wstring kept = std::wstring(kWorkFolder) + L"\\keep.txt";
   WriteBytes(other, "other");
   WriteBytes(kept, "keep");
-  session.BeginStep();
-  session.SetBoxes(L"x", L"y");
-  session.Menu(ids::kMenuClear);
-  session.ExpectNoNotice(L"清除 in D:\\duzaz");
-  session.ExpectBoxes(L"清除 in D:\\duzaz", L"", L"");
-  session.ExpectChanges(L"清除 in D:\\duzaz", {kWorkScript, other});
+  CheckClearTwice(session, kWorkFolder, {kWorkScript, other});
+}
 
+void CheckClearTwice(Session& session, const std::wstring& folder,
+                     std::vector<std::wstring> deleted) {
+  const std::wstring first = L"清除 in " + folder;
   session.BeginStep();
   session.SetBoxes(L"x", L"y");
   session.Menu(ids::kMenuClear);
-  session.ExpectNotice(L"清除 with no tav.* left", kNoScripts, kNoticeTitle, NoticeIcon::Stop);
-  session.ExpectBoxes(L"清除 with no tav.* left", L"x", L"y");
-  session.ExpectChanges(L"清除 with no tav.* left", {});
+  session.ExpectNoNotice(first);
+  session.ExpectBoxes(first, L"", L"");
+  session.ExpectChanges(first, std::move(deleted));
+
+  const std::wstring second = first + L" with no tav.* left";
+  session.BeginStep();
+  session.SetBoxes(L"x", L"y");
+  session.Menu(ids::kMenuClear);
+  session.ExpectNotice(second, L"没有找到" + folder + L"\\tav.*文件！", kNoticeTitle,
+                       NoticeIcon::Stop);
+  session.ExpectBoxes(second, L"x", L"y");
+  session.ExpectChanges(second, {});
 }
 
 void CheckLockedScript(Session& session) {
