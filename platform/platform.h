@@ -31,6 +31,14 @@ struct PickedFile {
   OpStatus status;
 };
 
+// What a listing found: the name of the first matching entry, empty when nothing matches (the
+// folder or drive missing included). A failed status means that the listing itself failed (no
+// access, device not ready, a network error), so whether anything matches is unknown.
+struct FoundEntry {
+  std::wstring name;
+  OpStatus status;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -38,12 +46,11 @@ class Platform {
   // Modal message box owned by the main window, with OK and Cancel; the answer is ignored.
   virtual void NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) = 0;
 
-  // Modal Open dialog.
+  // Modal Open dialog. Only a cancel gives the empty name; a dialog that fails reports why.
   virtual PickedFile PickFile() = 0;
 
-  // Name of the first entry (file or folder) matching a full path whose last component may hold
-  // * and ?; empty when nothing matches, also when the folder or drive is missing.
-  virtual std::wstring FirstMatch(const std::wstring& pattern) = 0;
+  // The first entry (file or folder) matching a full path whose last component may hold * and ?.
+  virtual FoundEntry FirstMatch(const std::wstring& pattern) = 0;
 
   // Creates the one folder named by path; its parent must exist.
   virtual OpStatus MakeFolder(const std::wstring& path) = 0;
@@ -51,7 +58,8 @@ class Platform {
   // Deletes every ordinary file matching the pattern (never a folder); fails when no file matched.
   virtual OpStatus DeleteMatching(const std::wstring& pattern) = 0;
 
-  // Creates or truncates the file and writes line + CR LF in the ANSI code page.
+  // Makes the file hold line + CR LF in the ANSI code page, whole or not at all: on failure a file
+  // that was there keeps its bytes.
   virtual OpStatus WriteScriptLine(const std::wstring& path, const std::wstring& line) = 0;
 
   // Starts the command line as a new process with a hidden window; does not wait, keeps no handle.

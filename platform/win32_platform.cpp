@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/message_inserts.h"
+
 // Some SDKs declare this flag only for Windows 8 and later; Windows 7 knows it with KB2533623.
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
@@ -24,9 +26,18 @@ constexpr wchar_t kPickFileTitle[] = L"请打开需要修改的文件";
 // Room for the longest path that the file system allows, so a long pick comes back whole.
 constexpr DWORD kPickFileBufferSize = 32768;
 
-OpStatus Failure(DWORD error) { return OpStatus{error, SystemErrorText(error)}; }
+// The system's text of error, with the path or program concerned in place of its "%1".
+OpStatus Failure(DWORD error, std::wstring_view subject) {
+  return OpStatus{error, FillMessageInserts(SystemErrorText(error), subject)};
+}
 
-OpStatus LastFailure() { return Failure(::GetLastError()); }
+OpStatus LastFailure(std::wstring_view subject) { return Failure(::GetLastError(), subject); }
+
+// Errors with which a listing says that nothing is there, as opposed to a listing that failed.
+bool MeansNothingFound(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+         error == ERROR_NO_MORE_FILES || error == ERROR_INVALID_DRIVE;
+}
 
 // The absolute form of path ("." and ".." resolved, "/" turned into "\"), or path itself when it
 // cannot be resolved. The extended-length prefix needs this form, as it switches off that parsing.
@@ -90,6 +101,82 @@ win32::UniqueModule LoadSystemLibrary(const wchar_t* name) {
       ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
 }
 
+// Refuses as writing over the file at target would: a file that is read-only, held open by
+// another program, or a folder gives that error. A missing file is fine.
+OpStatus CheckWritable(const std::wstring& target, const std::wstring& path) {
+  const UniqueHandle file(::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandle(file.get(), &info) &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return Failure(ERROR_ACCESS_DENIED, path);
+    }
+    return OpStatus::Success();
+  }
+  const DWORD error = ::GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND) return OpStatus::Success();
+  return Failure(error, path);
+}
+
+// A new, empty file beside path, open for writing, that is deleted again unless kept. Its name
+// extends the script's own, so that a file left behind by a power cut is one that Clear removes.
+class ScratchFile {
+ public:
+  // When no file could be made, created() is false and GetLastError tells why.
+  explicit ScratchFile(const std::wstring& path) {
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+      path_ = SystemPath(path + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                         std::to_wstring(attempt) + L".tmp");
+      file_.reset(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (file_ || ::GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    created_ = static_cast<bool>(file_);
+  }
+  ~ScratchFile() {
+    file_.reset();
+    if (created_ && !kept_) ::DeleteFileW(path_.c_str());
+  }
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+
+  bool created() const { return created_; }
+  HANDLE handle() const { return file_.get(); }
+  const std::wstring& path() const { return path_; }
+  // Closing hands the last bytes to the system; a failure there is a failed write.
+  bool Close() { return ::CloseHandle(file_.release()) != FALSE; }
+  void Keep() { kept_ = true; }
+
+ private:
+  std::wstring path_;
+  UniqueHandle file_;
+  bool created_ = false;
+  bool kept_ = false;
+};
+
+// Puts the process's current folder back where it was when this was made. The Open dialog moves
+// it to the folder of the pick, whatever its flags say, and a current folder cannot be removed,
+// renamed or safely ejected while the program runs.
+class CurrentFolderKeeper {
+ public:
+  CurrentFolderKeeper() {
+    const DWORD size = ::GetCurrentDirectoryW(0, nullptr);
+    if (size == 0) return;
+    folder_.resize(size);
+    const DWORD length = ::GetCurrentDirectoryW(size, folder_.data());
+    folder_.resize(length < size ? length : 0);
+  }
+  ~CurrentFolderKeeper() {
+    if (!folder_.empty()) ::SetCurrentDirectoryW(folder_.c_str());
+  }
+  CurrentFolderKeeper(const CurrentFolderKeeper&) = delete;
+  CurrentFolderKeeper& operator=(const CurrentFolderKeeper&) = delete;
+
+ private:
+  std::wstring folder_;
+};
+
 }  // namespace
 
 std::wstring WithLongPathPrefix(std::wstring_view fullPath) {
@@ -121,19 +208,21 @@ void Win32Platform::NoticeBox(const std::wstring& text, const std::wstring& titl
   ::MessageBoxW(owner_, text.c_str(), title.c_str(), MB_OKCANCEL | iconStyle);
 }
 
-Win32Platform::GetOpenFileNameFn Win32Platform::OpenDialogFunction() {
-  if (getOpenFileName_ != nullptr) return getOpenFileName_;
+bool Win32Platform::LoadOpenDialog() {
+  if (getOpenFileName_ != nullptr) return true;
   win32::UniqueModule library = LoadSystemLibrary(L"comdlg32.dll");
-  const FARPROC address = library ? ::GetProcAddress(library.get(), "GetOpenFileNameW") : nullptr;
-  if (address == nullptr) return nullptr;
+  if (!library) return false;
+  const FARPROC open = ::GetProcAddress(library.get(), "GetOpenFileNameW");
+  const FARPROC error = ::GetProcAddress(library.get(), "CommDlgExtendedError");
+  if (open == nullptr || error == nullptr) return false;
   commonDialogs_ = std::move(library);
-  getOpenFileName_ = std::bit_cast<GetOpenFileNameFn>(address);
-  return getOpenFileName_;
+  getOpenFileName_ = std::bit_cast<GetOpenFileNameFn>(open);
+  dialogError_ = std::bit_cast<CommDlgExtendedErrorFn>(error);
+  return true;
 }
 
 PickedFile Win32Platform::PickFile() {
-  const GetOpenFileNameFn getOpenFileName = OpenDialogFunction();
-  if (getOpenFileName == nullptr) return {{}, LastFailure()};
+  if (!LoadOpenDialog()) return {{}, LastFailure(L"comdlg32.dll")};
   std::wstring name(kPickFileBufferSize, L'\0');
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
@@ -142,27 +231,38 @@ PickedFile Win32Platform::PickFile() {
   dialog.lpstrFile = name.data();
   dialog.nMaxFile = kPickFileBufferSize;
   dialog.lpstrTitle = kPickFileTitle;
-  // The current directory stays where it was: the script's place never depends on it.
   dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
                  OFN_NOCHANGEDIR |
                  // A picked shortcut names its own folder, not the folder of the file it points to.
                  OFN_NODEREFERENCELINKS;
-  // A cancel, like any other answer of the dialog that names no file, is the empty name.
-  if (!getOpenFileName(&dialog)) return {{}, OpStatus::Success()};
+  BOOL picked = FALSE;
+  {
+    const CurrentFolderKeeper keeper;
+    picked = getOpenFileName_(&dialog);
+  }
+  if (!picked) {
+    // Only a cancel reports no error; any other answer without a file is a dialog that failed.
+    // Its error numbers are the dialog's own, which the system has no text for.
+    const DWORD error = dialogError_();
+    if (error == 0) return {{}, OpStatus::Success()};
+    return {{}, OpStatus{error, {}}};
+  }
   name.resize(name.find(L'\0'));
   return {name, OpStatus::Success()};
 }
 
-std::wstring Win32Platform::FirstMatch(const std::wstring& pattern) {
+FoundEntry Win32Platform::FirstMatch(const std::wstring& pattern) {
   WIN32_FIND_DATAW entry{};
   const UniqueFindHandle find(::FindFirstFileExW(SystemPath(pattern).c_str(), FindExInfoBasic,
                                                  &entry, FindExSearchNameMatch, nullptr, 0));
-  if (!find) return {};
-  return entry.cFileName;
+  if (find) return {entry.cFileName, OpStatus::Success()};
+  const DWORD error = ::GetLastError();
+  if (MeansNothingFound(error)) return {};
+  return {{}, Failure(error, pattern)};
 }
 
 OpStatus Win32Platform::MakeFolder(const std::wstring& path) {
-  if (!::CreateDirectoryW(SystemPath(path).c_str(), nullptr)) return LastFailure();
+  if (!::CreateDirectoryW(SystemPath(path).c_str(), nullptr)) return LastFailure(path);
   return OpStatus::Success();
 }
 
@@ -174,38 +274,51 @@ OpStatus Win32Platform::DeleteMatching(const std::wstring& pattern) {
     const UniqueFindHandle find(::FindFirstFileExW(WithLongPathPrefix(full).c_str(),
                                                    FindExInfoBasic, &entry, FindExSearchNameMatch,
                                                    nullptr, 0));
-    if (!find) return LastFailure();
+    if (!find) return LastFailure(pattern);
     do {
       if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
         files.emplace_back(entry.cFileName);
     } while (::FindNextFileW(find.get(), &entry));
-    if (::GetLastError() != ERROR_NO_MORE_FILES) return LastFailure();
+    if (::GetLastError() != ERROR_NO_MORE_FILES) return LastFailure(pattern);
   }
-  if (files.empty()) return Failure(ERROR_FILE_NOT_FOUND);
+  if (files.empty()) return Failure(ERROR_FILE_NOT_FOUND, pattern);
 
   // The listing is complete before the first deletion, so deleting cannot disturb it.
   const std::wstring folder = FolderOf(full);
   for (const std::wstring& file : files) {
-    if (!::DeleteFileW(WithLongPathPrefix(folder + file).c_str())) return LastFailure();
+    if (!::DeleteFileW(WithLongPathPrefix(folder + file).c_str()))
+      return LastFailure(folder + file);
   }
   return OpStatus::Success();
 }
 
 OpStatus Win32Platform::WriteScriptLine(const std::wstring& path, const std::wstring& line) {
   std::optional<std::string> bytes = ToAnsi(line);
-  if (!bytes) return Failure(ERROR_NO_UNICODE_TRANSLATION);
+  if (!bytes) return Failure(ERROR_NO_UNICODE_TRANSLATION, path);
   bytes->append("\r\n");
-  if (bytes->size() > MAXDWORD) return Failure(ERROR_ARITHMETIC_OVERFLOW);
-  const DWORD size = static_cast<DWORD>(bytes->size());
+  if (bytes->size() > MAXDWORD) return Failure(ERROR_ARITHMETIC_OVERFLOW, path);
 
-  UniqueHandle file(::CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return LastFailure();
+  // A script that is there and may not be replaced (read-only, held open, a folder) refuses
+  // before anything is written, with the error that writing it would give.
+  const std::wstring target = SystemPath(path);
+  if (const OpStatus status = CheckWritable(target, path); !status.ok()) return status;
+
+  // The line goes into a new file beside the script, which then takes the script's place in one
+  // step: a full disk or any other failure leaves the old script exactly as it was.
+  ScratchFile scratch(path);
+  if (!scratch.created()) return LastFailure(path);
+  const DWORD size = static_cast<DWORD>(bytes->size());
   DWORD written = 0;
-  if (!::WriteFile(file.get(), bytes->data(), size, &written, nullptr)) return LastFailure();
-  if (written != size) return Failure(ERROR_WRITE_FAULT);
-  // Closing flushes the file; its failure is a failed write as well.
-  if (!::CloseHandle(file.release())) return LastFailure();
+  if (!::WriteFile(scratch.handle(), bytes->data(), size, &written, nullptr)) {
+    return LastFailure(path);
+  }
+  if (written != size) return Failure(ERROR_WRITE_FAULT, path);
+  if (!::FlushFileBuffers(scratch.handle()) || !scratch.Close()) return LastFailure(path);
+  if (!::MoveFileExW(scratch.path().c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return LastFailure(path);
+  }
+  scratch.Keep();
   return OpStatus::Success();
 }
 
@@ -221,7 +334,7 @@ OpStatus Win32Platform::LaunchHidden(const std::wstring& commandLine) {
   // program started without a console window has nothing to show at all.
   if (!::CreateProcessW(program.empty() ? nullptr : program.c_str(), writableLine.data(), nullptr,
                         nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
-    return LastFailure();
+    return LastFailure(program.empty() ? commandLine : program);
   }
   // Nothing of the new process is kept.
   const UniqueHandle processHandle(process.hProcess);

@@ -36,7 +36,7 @@ class Win32Platform final : public Platform {
 
   void NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) override;
   PickedFile PickFile() override;
-  std::wstring FirstMatch(const std::wstring& pattern) override;
+  FoundEntry FirstMatch(const std::wstring& pattern) override;
   OpStatus MakeFolder(const std::wstring& path) override;
   OpStatus DeleteMatching(const std::wstring& pattern) override;
   OpStatus WriteScriptLine(const std::wstring& path, const std::wstring& line) override;
@@ -47,14 +47,16 @@ class Win32Platform final : public Platform {
 
  private:
   using GetOpenFileNameFn = BOOL(WINAPI*)(OPENFILENAMEW*);
+  using CommDlgExtendedErrorFn = DWORD(WINAPI*)();
 
   // The Open dialog's library is loaded the first time the dialog is needed, not at start-up:
-  // most runs never open it. Null, with the reason in GetLastError, when it cannot be loaded.
-  GetOpenFileNameFn OpenDialogFunction();
+  // most runs never open it. False, with the reason in GetLastError, when it cannot be loaded.
+  bool LoadOpenDialog();
 
   HWND owner_ = nullptr;
   win32::UniqueModule commonDialogs_;
   GetOpenFileNameFn getOpenFileName_ = nullptr;
+  CommDlgExtendedErrorFn dialogError_ = nullptr;
 };
 
 }  // namespace tav

@@ -304,20 +304,30 @@ void MainWindow::SizeWindowToClient(UINT dpi) {
 }
 
 void MainWindow::OnCommand(int id) {
+  if (id == IDOK) {
+    // The Enter key, as the dialog keyboard handling reports it: it presses the button that has
+    // the focus, also when the focus came there by a mouse click rather than the tab key.
+    id = ::GetDlgCtrlID(::GetFocus());
+    if (id != ids::kCommand1 && id != ids::kCommand2) return;
+  }
+  if (id == ids::kCommand2) {
+    // Exit: the program ends at once, without a question, also while a notice is open; the
+    // notice goes with its window, and the command under it stops there.
+    ::DestroyWindow(window_);
+    return;
+  }
+  // Commands never nest: one that arrives while another still shows its notice or dialog is
+  // dropped.
+  if (commandRunning_) return;
+  commandRunning_ = true;
+  RunCommand(id);
+  commandRunning_ = false;
+}
+
+void MainWindow::RunCommand(int id) {
   switch (id) {
-    case IDOK: {
-      // The Enter key, as the dialog keyboard handling reports it: it presses the button that has
-      // the focus, also when the focus came there by a mouse click rather than the tab key.
-      const int focused = ::GetDlgCtrlID(::GetFocus());
-      if (focused == ids::kCommand1 || focused == ids::kCommand2) OnCommand(focused);
-      break;
-    }
     case ids::kCommand1:
       commands_.WriteRenameScript();
-      break;
-    case ids::kCommand2:
-      // Exit: the program ends at once, without a question.
-      ::DestroyWindow(window_);
       break;
     case ids::kMenuDirectory:
       commands_.AnalyseChosenFile();

@@ -38,6 +38,7 @@ class MainWindow final : public FormView {
   void SetText1(const std::wstring& text) override;
   std::wstring Text2() const override;
   void SetText2(const std::wstring& text) override;
+  bool Closed() const override { return window_ == nullptr; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -49,6 +50,7 @@ class MainWindow final : public FormView {
   void ApplyDpi(UINT dpi, const RECT* suggestedWindowRect);
   void SizeWindowToClient(UINT dpi);
   void OnCommand(int id);
+  void RunCommand(int id);
   void OnActivate(WPARAM wParam);
   void FollowMode();
   void RefreshStatus();
@@ -63,6 +65,9 @@ class MainWindow final : public FormView {
   ControlFonts fonts_;
   std::wstring statusCaption_;  // what the status label shows
   bool refreshTimerRunning_ = false;
+  // True while a command runs: its notice or the Open dialog may be on the screen, and a click
+  // that still reaches the window then (a queued or automated one) must not start another.
+  bool commandRunning_ = false;
 
   FormState state_;
   Win32Platform platform_;

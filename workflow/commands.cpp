@@ -8,6 +8,8 @@ namespace {
 
 constexpr wchar_t kOldExtensionMissing[] = L"请输入修改前的扩展名。";
 constexpr wchar_t kNewExtensionMissing[] = L"请输入修改后的扩展名。";
+constexpr wchar_t kOldExtensionTooLong[] = L"修改前的扩展名太长。";
+constexpr wchar_t kNewExtensionTooLong[] = L"修改后的扩展名太长。";
 constexpr wchar_t kOldExtensionInvalid[] = L"修改前的扩展名含有无效字符。";
 constexpr wchar_t kNewExtensionInvalid[] = L"修改后的扩展名含有无效字符。";
 constexpr wchar_t kWorkFolderExists[] = L"D:\\duzaz文件夹已存在。";
@@ -29,6 +31,15 @@ bool IsUsableExtension(Platform& platform, const std::wstring& ext) {
 
 }  // namespace
 
+std::optional<bool> Commands::AnyMatch(const std::wstring& pattern, const std::wstring& folder) {
+  const FoundEntry found = platform_.FirstMatch(pattern);
+  if (!found.status.ok()) {
+    ReportFailure(platform_, L"无法读取" + folder, found.status);
+    return std::nullopt;
+  }
+  return !found.name.empty();
+}
+
 void Commands::OnStartup() {
   state_.FilePath.clear();
   const OpStatus status = platform_.LaunchHidden(kStartupCommand);
@@ -40,13 +51,17 @@ void Commands::WriteRenameScript() {
   if (oldExt.empty()) return Refuse(platform_, kOldExtensionMissing);
   const std::wstring newExt = view_.Text2();
   if (newExt.empty()) return Refuse(platform_, kNewExtensionMissing);
+  if (IsTooLongForExtension(oldExt)) return Refuse(platform_, kOldExtensionTooLong);
+  if (IsTooLongForExtension(newExt)) return Refuse(platform_, kNewExtensionTooLong);
   if (!IsUsableExtension(platform_, oldExt)) return Refuse(platform_, kOldExtensionInvalid);
   if (!IsUsableExtension(platform_, newExt)) return Refuse(platform_, kNewExtensionInvalid);
 
   const bool chosen = InChosenFolderMode(state_);
-  const std::wstring folder = chosen ? state_.WorkDir : std::wstring(kWorkFolder);
-  if (!chosen && platform_.FirstMatch(kWorkFolder).empty()) {
-    return Refuse(platform_, L"没有找到" + folder + L"文件夹，请单击创建。");
+  const std::wstring folder = ModeFolder(state_);
+  if (!chosen) {
+    const auto found = AnyMatch(kWorkFolder, kWorkFolder);
+    if (!found) return;
+    if (!*found) return Refuse(platform_, L"没有找到" + folder + L"文件夹，请单击创建。");
   }
 
   const std::wstring script = chosen ? state_.WorkDir + kScriptSuffix : kWorkFolderScript;
@@ -54,6 +69,7 @@ void Commands::WriteRenameScript() {
   if (!status.ok()) return ReportFailure(platform_, L"无法写入" + script, status);
 
   platform_.NoticeBox(L"请打开" + script + L"并运行。", kNoticeTitle, Icon::Information);
+  if (view_.Closed()) return;  // the program ended while the notice was open
   TypeIntoConsole(ExplorerCommand(folder));
 }
 
@@ -68,7 +84,9 @@ void Commands::AnalyseChosenFile() {
 }
 
 void Commands::CreateWorkFolder() {
-  if (!platform_.FirstMatch(kWorkFolder).empty()) return Refuse(platform_, kWorkFolderExists);
+  const auto found = AnyMatch(kWorkFolder, kWorkFolder);
+  if (!found) return;
+  if (*found) return Refuse(platform_, kWorkFolderExists);
   const OpStatus status = platform_.MakeFolder(kWorkFolder);
   if (!status.ok()) {
     ReportFailure(platform_, std::wstring(L"无法创建") + kWorkFolder + L"文件夹", status);
@@ -76,11 +94,12 @@ void Commands::CreateWorkFolder() {
 }
 
 void Commands::ClearScripts() {
+  const std::wstring folder = ModeFolder(state_);
   const std::wstring pattern =
       InChosenFolderMode(state_) ? state_.WorkDir + kCleanSuffix : kWorkFolderCleanPattern;
-  if (platform_.FirstMatch(pattern).empty()) {
-    return Refuse(platform_, L"没有找到" + pattern + L"文件！");
-  }
+  const auto found = AnyMatch(pattern, folder);
+  if (!found) return;
+  if (!*found) return Refuse(platform_, L"没有找到" + pattern + L"文件！");
   // The boxes are emptied only once the scripts are gone, so a failed deletion leaves the
   // user's extensions in place.
   const OpStatus status = platform_.DeleteMatching(pattern);
@@ -95,8 +114,9 @@ void Commands::TypeIntoConsole(const std::wstring& line) {
   const auto codes =
       ConsoleCodes(line, [this](std::wstring_view text) { return platform_.ToAnsi(text); });
   // A character without an exact ANSI code would reach the console as something else and run a
-  // different command, so such a line is not typed at all.
-  if (!codes) return;
+  // different command, and the interpreter would expand or run parts of a line that holds % $ or
+  // `; such a line is not typed at all.
+  if (!codes || HasInterpreterExpansion(line)) return;
   for (const std::int32_t code : *codes) platform_.PostChar(state_.ConsoleWnd, code);
   platform_.PostChar(state_.ConsoleWnd, kCarriageReturn);
 }

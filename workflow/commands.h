@@ -2,6 +2,7 @@
 // thread; a refused request or a failed operation is answered with a stop notice, never a crash.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
@@ -25,6 +26,10 @@ class Commands {
   void TypeIntoConsole(const std::wstring& line);
 
  private:
+  // Whether anything matches pattern in folder; nullopt, after a stop notice, when the folder
+  // could not be read.
+  std::optional<bool> AnyMatch(const std::wstring& pattern, const std::wstring& folder);
+
   FormState& state_;
   FormView& view_;
   Platform& platform_;

@@ -2,8 +2,10 @@
 
 namespace tav {
 
-std::wstring StatusText(const FormState& state) {
-  return std::wstring(L"当前目录 ") + (InChosenFolderMode(state) ? state.WorkDir : kWorkFolder);
+std::wstring ModeFolder(const FormState& state) {
+  return InChosenFolderMode(state) ? state.WorkDir : std::wstring(kWorkFolder);
 }
+
+std::wstring StatusText(const FormState& state) { return L"当前目录 " + ModeFolder(state); }
 
 }  // namespace tav

@@ -26,6 +26,10 @@ struct FormState {
 // Chosen-folder mode while a picked file is remembered; otherwise the fixed working folder.
 inline bool InChosenFolderMode(const FormState& state) { return !state.FilePath.empty(); }
 
+// The folder the Start and Clear commands work in: WorkDir in chosen-folder mode, otherwise the
+// fixed working folder.
+std::wstring ModeFolder(const FormState& state);
+
 // The caption of the status label for the current mode.
 std::wstring StatusText(const FormState& state);
 

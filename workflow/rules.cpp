@@ -55,6 +55,8 @@ bool IsForbiddenInExtension(wchar_t ch) {
          std::wstring_view(L" \\/:\"<>|&^%,;=").find(ch) != std::wstring_view::npos;
 }
 
+bool IsTooLongForExtension(std::wstring_view ext) { return ext.size() > kMaxExtensionLength; }
+
 bool HasOnlyAllowedCharacters(std::wstring_view ext) {
   for (const wchar_t ch : ext) {
     if (IsForbiddenInExtension(ch)) return false;
@@ -71,7 +73,11 @@ std::wstring RenameLine(std::wstring_view oldExt, std::wstring_view newExt) {
 }
 
 bool NeedsQuotesOnCommandLine(std::wstring_view folder) {
-  return folder.find_first_of(L" &|<>^()%!,;=") != std::wstring_view::npos;
+  return folder.find_first_of(L" &|<>^()%!,;='{}@#") != std::wstring_view::npos;
+}
+
+bool HasInterpreterExpansion(std::wstring_view line) {
+  return line.find_first_of(L"%$`") != std::wstring_view::npos;
 }
 
 std::wstring ExplorerCommand(std::wstring_view folder) {

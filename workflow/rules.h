@@ -2,6 +2,7 @@
 // on them, and each can be called on its own with any input.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -27,6 +28,12 @@ std::optional<std::wstring> ExtensionOfPickedName(std::wstring_view name);
 // ren line for the command interpreter. Wildcards and dots are allowed.
 bool IsForbiddenInExtension(wchar_t ch);
 
+// The longest extension a file name can carry: one name component holds at most 255 characters.
+inline constexpr std::size_t kMaxExtensionLength = 255;
+
+// True when ext is longer than any file's extension can be.
+bool IsTooLongForExtension(std::wstring_view ext);
+
 // True when no character of ext is forbidden (see IsForbiddenInExtension). Whether the text fits
 // the ANSI code page is the caller's separate question.
 bool HasOnlyAllowedCharacters(std::wstring_view ext);
@@ -35,8 +42,13 @@ bool HasOnlyAllowedCharacters(std::wstring_view ext);
 std::wstring RenameLine(std::wstring_view oldExt, std::wstring_view newExt);
 
 // True when folder must be quoted on a command line: it holds a space or one of
-// & | < > ^ ( ) % ! , ; =
+// & | < > ^ ( ) % ! , ; =  or one of ' { } @ #, which PowerShell reads as syntax outside quotes.
+// Inside double quotes both interpreters read all of them as plain text.
 bool NeedsQuotesOnCommandLine(std::wstring_view folder);
+
+// True when an interactive interpreter would expand or run part of line even inside double
+// quotes: % (cmd's variables), $ and ` (PowerShell's subexpressions and escapes).
+bool HasInterpreterExpansion(std::wstring_view line);
 
 // The line typed into the console to open folder in the file manager:
 // explorer <folder>, with the folder in double quotes when NeedsQuotesOnCommandLine says so.

@@ -62,11 +62,15 @@ void CheckTyping(const RecordingPlatform& platform, const FormState& state,
                  const std::wstring& folder) {
   FUZZ_CHECK(state.ConsoleLine == ExplorerCommand(folder));
   FUZZ_CHECK(state.ConsoleLine.starts_with(L"explorer "));
+  // What an interpreter expands inside quotes never reaches the console.
+  const bool expands = state.ConsoleLine.find_first_of(L"%$`") != std::wstring::npos;
   if (platform.posts.empty()) {
-    // Not typed at all: only when the line has a character without an exact GBK code.
-    FUZZ_CHECK(!ExactlyInGbk(state.ConsoleLine));
+    // Not typed at all: only when the line has a character without an exact GBK code, or one
+    // that the interpreter would expand.
+    FUZZ_CHECK(!ExactlyInGbk(state.ConsoleLine) || expands);
     return;
   }
+  FUZZ_CHECK(!expands);
   FUZZ_CHECK(platform.posts.back().code == 13);
   std::vector<std::int32_t> codes;
   for (std::size_t i = 0; i + 1 < platform.posts.size(); ++i) {
@@ -105,6 +109,14 @@ void CheckStart(const std::vector<std::wstring>& fields) {
   }
   if (newExt.empty()) {
     FUZZ_CHECK(OnlyStopNotice(platform, L"请输入修改后的扩展名。"));
+    return;
+  }
+  if (oldExt.size() > 255) {
+    FUZZ_CHECK(OnlyStopNotice(platform, L"修改前的扩展名太长。"));
+    return;
+  }
+  if (newExt.size() > 255) {
+    FUZZ_CHECK(OnlyStopNotice(platform, L"修改后的扩展名太长。"));
     return;
   }
   if (!Acceptable(oldExt)) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "fake_platform.h"
+#include "workflow/rules.h"
 
 namespace tav {
 namespace {
@@ -95,6 +96,10 @@ const wchar_t kOldMissing[] = L"请输入修改前的扩展名。";
 const wchar_t kNewMissing[] = L"请输入修改后的扩展名。";
 const wchar_t kOldInvalid[] = L"修改前的扩展名含有无效字符。";
 const wchar_t kNewInvalid[] = L"修改后的扩展名含有无效字符。";
+const wchar_t kOldTooLong[] = L"修改前的扩展名太长。";
+const wchar_t kNewTooLong[] = L"修改后的扩展名太长。";
+// One character more than a file name component can hold.
+const std::wstring kLong(256, L'x');
 
 INSTANTIATE_TEST_SUITE_P(
     Extensions, StartRefusalTest,
@@ -107,7 +112,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{L"한", L"doc", kOldInvalid}, Refusal{L"txt", L"d>c", kNewInvalid},
                       Refusal{L"txt", L"a/b", kNewInvalid}, Refusal{L"txt", L"a\\b", kNewInvalid},
                       Refusal{L"txt", L"x,y", kNewInvalid}, Refusal{L"txt", L"ก", kNewInvalid},
-                      Refusal{L"txt", L"d\tc", kNewInvalid}));
+                      Refusal{L"txt", L"d\tc", kNewInvalid}, Refusal{kLong, L"doc", kOldTooLong},
+                      Refusal{L"txt", kLong, kNewTooLong}, Refusal{kLong, L"", kNewMissing},
+                      Refusal{kLong + L" ", L"d d", kOldTooLong},
+                      Refusal{L"a b", kLong, kNewTooLong},
+                      Refusal{std::wstring(30000, L'a'), L"doc", kOldTooLong}));
 
 TEST_F(CommandsTest, StartInFixedModeRefusesWhenTheWorkFolderIsMissing) {
   view.text1 = L"txt";
@@ -148,7 +157,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ScriptCase{L".txt", L"doc", "ren *..txt *.doc\r\n"},
                       ScriptCase{L"t?t", L"JPG", "ren *.t?t *.JPG\r\n"},
                       ScriptCase{L"txt", L"文档", "ren *.txt *.\xCE\xC4\xB5\xB5\r\n"},
-                      ScriptCase{L"文档", L"(1)", "ren *.\xCE\xC4\xB5\xB5 *.(1)\r\n"}));
+                      ScriptCase{L"文档", L"(1)", "ren *.\xCE\xC4\xB5\xB5 *.(1)\r\n"},
+                      ScriptCase{std::wstring(255, L'x'), L"doc",
+                                 "ren *." + std::string(255, 'x') + " *.doc\r\n"}));
 
 TEST_F(CommandsTest, StartInFixedModeTypesSeventeenCodesThenReturnAfterTheNotice) {
   platform.AddFolder(L"D:\\duzaz");
@@ -227,17 +238,38 @@ TEST_F(CommandsTest, StartQuotesAFolderTheInterpreterWouldSplit) {
   EXPECT_EQ(PostedCodes(), expected);
 }
 
-TEST_F(CommandsTest, StartTypesNothingWhenTheFolderHasNoAnsiForm) {
-  platform.AddFolder(L"C:\\한국");
-  Pick(L"C:\\한국\\a.txt");
+TEST_F(CommandsTest, StartTypesNothingForAFolderTheConsoleWouldMisread) {
+  // No exact ANSI form, or a part an interpreter expands or runs even inside quotes: the script
+  // is written and named, but nothing is typed.
+  for (const std::wstring folder :
+       {L"C:\\한국", L"C:\\p%PATH%q", L"C:\\x\\$(calc)", L"C:\\a`b", L"C:\\$env"}) {
+    SCOPED_TRACE(folder);
+    platform.notices.clear();
+    platform.posts.clear();
+    platform.AddFolder(folder);
+    Pick(folder + L"\\a.txt");
+    view.text2 = L"doc";
+    commands.WriteRenameScript();
+    EXPECT_THAT(platform.FileBytes(folder + L"\\tav.bat"),
+                Optional(std::string("ren *.txt *.doc\r\n")));
+    EXPECT_THAT(platform.notices,
+                ElementsAre(InfoNotice(L"请打开" + folder + L"\\tav.bat并运行。")));
+    EXPECT_EQ(state.ConsoleWnd, platform.consoleWindow);
+    EXPECT_EQ(state.ConsoleLine, ExplorerCommand(folder));
+    EXPECT_THAT(platform.posts, IsEmpty());
+  }
+}
+
+TEST_F(CommandsTest, StartTypesNothingOnceTheWindowClosedDuringTheNotice) {
+  platform.AddFolder(L"D:\\duzaz");
+  view.text1 = L"txt";
   view.text2 = L"doc";
+  platform.whileNoticeOpen = [this] { view.closed = true; };
   commands.WriteRenameScript();
-  EXPECT_THAT(platform.FileBytes(L"C:\\한국\\tav.bat"),
+  EXPECT_THAT(platform.FileBytes(L"D:\\duzaz\\tav.bat"),
               Optional(std::string("ren *.txt *.doc\r\n")));
-  EXPECT_THAT(platform.notices, ElementsAre(InfoNotice(L"请打开C:\\한국\\tav.bat并运行。")));
-  EXPECT_EQ(state.ConsoleWnd, platform.consoleWindow);
-  EXPECT_EQ(state.ConsoleLine, L"explorer C:\\한국");
   EXPECT_THAT(platform.posts, IsEmpty());
+  EXPECT_THAT(journal, ::testing::Not(::testing::Contains(L"FindConsoleWindow")));
 }
 
 TEST_F(CommandsTest, StartPostsToWindowZeroWhenNoConsoleIsOpen) {
@@ -369,14 +401,18 @@ TEST_F(CommandsTest, ClearDeletesTheScriptsThenEmptiesBothBoxes) {
   platform.AddFolder(L"D:\\duzaz");
   platform.AddFile(L"D:\\duzaz\\tav.bat");
   platform.AddFile(L"D:\\duzaz\\TAV.txt");
+  platform.AddFile(L"D:\\duzaz\\tav");
   platform.AddFile(L"D:\\duzaz\\photo.txt");
+  platform.AddFile(L"D:\\duzaz\\tavern.bat");
   view.text1 = L"txt";
   view.text2 = L"doc";
   commands.ClearScripts();
   EXPECT_THAT(platform.deletions, ElementsAre(L"D:\\duzaz\\tav.*"));
   EXPECT_FALSE(platform.Exists(L"D:\\duzaz\\tav.bat"));
   EXPECT_FALSE(platform.Exists(L"D:\\duzaz\\TAV.txt"));
+  EXPECT_FALSE(platform.Exists(L"D:\\duzaz\\tav"));
   EXPECT_TRUE(platform.Exists(L"D:\\duzaz\\photo.txt"));
+  EXPECT_TRUE(platform.Exists(L"D:\\duzaz\\tavern.bat"));
   EXPECT_EQ(view.text1, L"");
   EXPECT_EQ(view.text2, L"");
   EXPECT_THAT(platform.notices, IsEmpty());
@@ -447,6 +483,47 @@ TEST_F(CommandsTest, ClearKeepsTheBoxesWhenALockedScriptCannotBeDeleted) {
   EXPECT_EQ(view.text1, L"txt");
   EXPECT_EQ(view.text2, L"doc");
   EXPECT_THAT(journal, ::testing::Not(::testing::Contains(L"SetText1 ")));
+}
+
+// --- a folder that cannot be read ---
+
+TEST_F(CommandsTest, AFolderThatCannotBeReadIsReportedAndNothingElseHappens) {
+  const OpStatus denied{5, L"拒绝访问。"};
+  const struct {
+    const char* what;
+    std::wstring picked;
+    void (Commands::*command)();
+    std::wstring notice;
+  } cases[] = {
+      {"开始", L"", &Commands::WriteRenameScript, L"无法读取D:\\duzaz。错误 5：拒绝访问。"},
+      {"创建", L"", &Commands::CreateWorkFolder, L"无法读取D:\\duzaz。错误 5：拒绝访问。"},
+      {"创建 in chosen-folder mode", L"C:\\data\\a.txt", &Commands::CreateWorkFolder,
+       L"无法读取D:\\duzaz。错误 5：拒绝访问。"},
+      {"清除", L"", &Commands::ClearScripts, L"无法读取D:\\duzaz。错误 5：拒绝访问。"},
+      {"清除 in chosen-folder mode", L"C:\\data\\a.txt", &Commands::ClearScripts,
+       L"无法读取C:\\data。错误 5：拒绝访问。"},
+  };
+  platform.AddFolder(L"D:\\duzaz");
+  platform.AddFile(L"D:\\duzaz\\tav.bat");
+  platform.AddFolder(L"C:\\data");
+  platform.AddFile(L"C:\\data\\tav.bat");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Pick(c.picked);
+    platform.notices.clear();
+    platform.Fail(Op::FirstMatch, denied);
+    view.text1 = L"txt";
+    view.text2 = L"doc";
+    (commands.*c.command)();
+    EXPECT_THAT(platform.notices, ElementsAre(StopNotice(c.notice)));
+    EXPECT_THAT(platform.writtenPaths, IsEmpty());
+    EXPECT_THAT(platform.madeFolders, IsEmpty());
+    EXPECT_THAT(platform.deletions, IsEmpty());
+    EXPECT_THAT(platform.posts, IsEmpty());
+    EXPECT_EQ(view.text1, L"txt");
+    EXPECT_EQ(view.text2, L"doc");
+    EXPECT_EQ(state.FilePath, c.picked);
+  }
 }
 
 }  // namespace

@@ -28,19 +28,32 @@ std::wstring NameOf(const std::wstring& path) {
 
 bool SameLetter(wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); }
 
-// * matches any run of characters and ? any one character, without regard to letter case.
-bool WildcardMatch(std::wstring_view pattern, std::wstring_view name) {
+}  // namespace
+
+bool MatchesPattern(std::wstring_view pattern, std::wstring_view name) {
   if (pattern.empty()) return name.empty();
   if (pattern.front() == L'*') {
     for (std::size_t skip = 0; skip <= name.size(); ++skip) {
-      if (WildcardMatch(pattern.substr(1), name.substr(skip))) return true;
+      if (MatchesPattern(pattern.substr(1), name.substr(skip))) return true;
     }
     return false;
   }
+  // The dot of a closing ".*" or ".?" also matches the end of a name that has no extension.
+  if (pattern.front() == L'.' && name.empty() &&
+      pattern.substr(1).find_first_not_of(L"*?") == std::wstring_view::npos) {
+    return true;
+  }
+  // A ? also matches nothing at the end of a name or of its stem.
+  if (pattern.front() == L'?' && (name.empty() || name.front() == L'.') &&
+      MatchesPattern(pattern.substr(1), name)) {
+    return true;
+  }
   if (name.empty()) return false;
   if (pattern.front() != L'?' && !SameLetter(pattern.front(), name.front())) return false;
-  return WildcardMatch(pattern.substr(1), name.substr(1));
+  return MatchesPattern(pattern.substr(1), name.substr(1));
 }
+
+namespace {
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), SameLetter);
@@ -76,7 +89,7 @@ std::vector<std::wstring> FakePlatform::Matches(const std::wstring& pattern) con
   const std::wstring namePattern = NameOf(pattern);
   std::vector<std::wstring> found;
   for (const auto& [path, entry] : entries_) {
-    if (SamePath(ParentOf(path), folder) && WildcardMatch(namePattern, NameOf(path))) {
+    if (SamePath(ParentOf(path), folder) && MatchesPattern(namePattern, NameOf(path))) {
       found.push_back(path);
     }
   }
@@ -86,6 +99,7 @@ std::vector<std::wstring> FakePlatform::Matches(const std::wstring& pattern) con
 void FakePlatform::NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) {
   journal_.push_back(L"NoticeBox " + text);
   notices.push_back({text, title, icon});
+  if (whileNoticeOpen) whileNoticeOpen();
 }
 
 PickedFile FakePlatform::PickFile() {
@@ -94,10 +108,11 @@ PickedFile FakePlatform::PickFile() {
   return {pickAnswer, OpStatus::Success()};
 }
 
-std::wstring FakePlatform::FirstMatch(const std::wstring& pattern) {
+FoundEntry FakePlatform::FirstMatch(const std::wstring& pattern) {
   journal_.push_back(L"FirstMatch " + pattern);
+  if (auto failure = ForcedFailure(Op::FirstMatch)) return {{}, *failure};
   const auto found = Matches(pattern);
-  return found.empty() ? std::wstring() : NameOf(found.front());
+  return {found.empty() ? std::wstring() : NameOf(found.front()), OpStatus::Success()};
 }
 
 OpStatus FakePlatform::MakeFolder(const std::wstring& path) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -12,6 +13,12 @@
 #include "workflow/form_view.h"
 
 namespace tav::test {
+
+// Whether name matches a file-name pattern the way the file system matches it: * is any run of
+// characters, ? any one character or none at the end of the name or its stem, letter case does
+// not count, and a "." before a closing run of wildcards also matches the end of a name without
+// an extension ("tav.*" matches "tav").
+bool MatchesPattern(std::wstring_view pattern, std::wstring_view name);
 
 using Journal = std::vector<std::wstring>;
 
@@ -28,7 +35,7 @@ struct PostedChar {
   bool operator==(const PostedChar&) const = default;
 };
 
-enum class Op { PickFile, MakeFolder, DeleteMatching, WriteScriptLine, LaunchHidden };
+enum class Op { PickFile, FirstMatch, MakeFolder, DeleteMatching, WriteScriptLine, LaunchHidden };
 
 class FakePlatform : public Platform {
  public:
@@ -47,6 +54,8 @@ class FakePlatform : public Platform {
   void Fail(Op op, OpStatus status) { failures_[op] = std::move(status); }
 
   std::wstring pickAnswer;
+  // Runs while a notice is open, as the user's other actions would.
+  std::function<void()> whileNoticeOpen;
   WindowHandle consoleWindow = 0x2A0F6;
 
   std::vector<Notice> notices;
@@ -58,7 +67,7 @@ class FakePlatform : public Platform {
 
   void NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) override;
   PickedFile PickFile() override;
-  std::wstring FirstMatch(const std::wstring& pattern) override;
+  FoundEntry FirstMatch(const std::wstring& pattern) override;
   OpStatus MakeFolder(const std::wstring& path) override;
   OpStatus DeleteMatching(const std::wstring& pattern) override;
   OpStatus WriteScriptLine(const std::wstring& path, const std::wstring& line) override;
@@ -90,9 +99,11 @@ class FakeView : public FormView {
   void SetText1(const std::wstring& text) override;
   std::wstring Text2() const override { return text2; }
   void SetText2(const std::wstring& text) override;
+  bool Closed() const override { return closed; }
 
   std::wstring text1;
   std::wstring text2;
+  bool closed = false;
 
  private:
   Journal& journal_;

@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "fake_platform.h"
 #include "gbk.h"
+#include "platform/message_inserts.h"
 #include "workflow/form_state.h"
 
 namespace tav {
@@ -56,10 +58,25 @@ TEST(ExplorerCommandRule, QuotesFoldersTheInterpreterWouldSplitOrReinterpret) {
       {L"C:\\a,b", L"explorer \"C:\\a,b\""},
       {L"C:\\a;b", L"explorer \"C:\\a;b\""},
       {L"C:\\a=b", L"explorer \"C:\\a=b\""},
+      {L"C:\\it's", L"explorer \"C:\\it's\""},
+      {L"C:\\{x}", L"explorer \"C:\\{x}\""},
+      {L"C:\\@home", L"explorer \"C:\\@home\""},
+      {L"C:\\#1", L"explorer \"C:\\#1\""},
+      {L"C:\\a-b_c~d+e[f]", L"explorer C:\\a-b_c~d+e[f]"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::wstring(c.folder));
     EXPECT_EQ(ExplorerCommand(c.folder), c.command);
+  }
+}
+
+TEST(ExplorerCommandRule, LinesAnInterpreterExpandsAreNotTypeable) {
+  for (const std::wstring_view line :
+       {L"explorer \"C:\\p%PATH%q\"", L"explorer C:\\x\\$(calc)", L"explorer C:\\a`b"}) {
+    EXPECT_TRUE(HasInterpreterExpansion(line)) << std::wstring(line);
+  }
+  for (const std::wstring_view line : {L"explorer D:\\duzaz", L"explorer \"C:\\R&D!^\""}) {
+    EXPECT_FALSE(HasInterpreterExpansion(line)) << std::wstring(line);
   }
 }
 
@@ -125,6 +142,43 @@ TEST(StatusLabel, NamesTheFolderOfTheCurrentMode) {
   EXPECT_EQ(StatusText(FormState{}), L"当前目录 D:\\duzaz");
   EXPECT_EQ(StatusText(FormState{0, {}, L"C:\\data\\a.txt", L"C:\\data"}), L"当前目录 C:\\data");
   EXPECT_EQ(StatusText(FormState{0, {}, L"a.txt", L""}), L"当前目录 ");
+}
+
+TEST(MessageInserts, NoSystemTextKeepsARawInsert) {
+  const struct {
+    std::wstring_view text;
+    std::wstring_view filled;
+  } cases[] = {
+      {L"%1 不是有效的 Win32 应用程序。", L"C:\\cmd.exe 不是有效的 Win32 应用程序。"},
+      {L"无法在 %1 上找到 %2。", L"无法在 C:\\cmd.exe 上找到 。"},
+      {L"%1!s! 与 %12 和 %1", L"C:\\cmd.exe 与  和 C:\\cmd.exe"},
+      {L"百分之 100%% 完成%.", L"百分之 100% 完成."},
+      {L"第一行%n第二行%0多余", L"第一行 第二行"},
+      {L"50% 与末尾 %", L"50% 与末尾 %"},
+      {L"拒绝访问。", L"拒绝访问。"},
+      {L"", L""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FillMessageInserts(c.text, L"C:\\cmd.exe"), c.filled) << std::wstring(c.text);
+  }
+}
+
+TEST(FilePatterns, MatchLikeTheFileSystem) {
+  const struct {
+    std::wstring_view pattern;
+    std::wstring_view name;
+    bool matches;
+  } cases[] = {
+      {L"tav.*", L"tav.bat", true},   {L"tav.*", L"TAV.TXT", true}, {L"tav.*", L"tav", true},
+      {L"tav.*", L"tav.x.y", true},   {L"tav.*", L"tavern", false}, {L"tav.*", L"a.tav", false},
+      {L"tav.*", L"tav2.bat", false}, {L"*.*", L"README", true},    {L"a?c", L"abc", true},
+      {L"a?c", L"ac", false},         {L"ab?", L"ab", true},        {L"duzaz", L"DUZAZ", true},
+      {L"duzaz", L"duzaz2", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(test::MatchesPattern(c.pattern, c.name), c.matches)
+        << std::wstring(c.pattern) << " ~ " << std::wstring(c.name);
+  }
 }
 
 }  // namespace
