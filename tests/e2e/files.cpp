@@ -104,6 +104,26 @@ std::vector<std::wstring> Differences(const TreeSnapshot& before, const TreeSnap
   return changed;
 }
 
+bool FillDrive(const std::wstring& path) {
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  // Large pieces first, then ever smaller ones, until not one more byte fits.
+  const std::string piece(64 * 1024, 'f');
+  for (DWORD size = static_cast<DWORD>(piece.size()); size > 0; size /= 16) {
+    for (;;) {
+      DWORD written = 0;
+      if (!WriteFile(file.get(), piece.data(), size, &written, nullptr)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_DISK_FULL && error != ERROR_HANDLE_DISK_FULL) return false;
+        break;
+      }
+      if (written < size) break;
+    }
+  }
+  return true;
+}
+
 ExclusiveHold::ExclusiveHold(const std::wstring& path)
     : handle_(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr)) {}

@@ -16,6 +16,9 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes);
 bool MakeFolder(const std::wstring& path);
 bool IsFolder(const std::wstring& path);
 bool Exists(const std::wstring& path);
+// Makes a new file at path and writes into it until the drive is full; false when the drive
+// never reported itself full.
+bool FillDrive(const std::wstring& path);
 // Deletes a file, or a folder with everything in it.
 void RemoveTree(const std::wstring& path);
 

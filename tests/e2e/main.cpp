@@ -2,7 +2,9 @@
 //
 //   tav_e2e.exe PHASE C_FOLDER [TAV_EXE]
 //
-// PHASE "main" expects drive D: to be an empty folder, "nodrive" expects no drive D:. C_FOLDER is
+// PHASE "main" expects drive D: to be an empty folder, "nodrive" expects no drive D:, "fulldisk"
+// expects D: to be an empty drive of about a megabyte that it may fill, "unreadable" expects
+// D:\duzaz to be an entry that cannot be listed (a link that loops). C_FOLDER is
 // an empty folder on C: for the chosen-folder stories. TAV_EXE defaults to TAV.exe beside the
 // driver. Prints one line per check and "N passed, M failed" last; exits 1 when a check failed.
 #include <windows.h>
@@ -35,6 +37,7 @@ void RunMainPhase(Report& report, ConsoleStandIn& console, const std::wstring& e
   CheckFreshWindow(session);
   CheckHelpAndAbout(session);
   CheckEnterKey(session);
+  CheckOneCommandAtATime(session);
   CheckFixedFolderRefusals(session);
   CheckWorkFolderThatIsAFile(session);
   CheckCreateWorkFolder(session);
@@ -49,6 +52,7 @@ void RunMainPhase(Report& report, ConsoleStandIn& console, const std::wstring& e
   CheckCancelledPick(session);
   CheckExitButton(session);
   CheckCloseMessages(report, exe, cRoot);
+  CheckExitDuringNotice(report, console, exe, cRoot);
 }
 
 void RunNoDrivePhase(Report& report, ConsoleStandIn& console, const std::wstring& exe,
@@ -60,6 +64,24 @@ void RunNoDrivePhase(Report& report, ConsoleStandIn& console, const std::wstring
   CheckExitButton(session);
 }
 
+void RunFullDiskPhase(Report& report, ConsoleStandIn& console, const std::wstring& exe,
+                      const std::wstring& cRoot) {
+  auto app = TavApp::Launch(exe, cRoot, report);
+  if (!app) return;
+  Session session(report, console, *app, {L"D:\\", cRoot});
+  CheckFullDisk(session);
+  CheckExitButton(session);
+}
+
+void RunUnreadablePhase(Report& report, ConsoleStandIn& console, const std::wstring& exe,
+                        const std::wstring& cRoot) {
+  auto app = TavApp::Launch(exe, cRoot, report);
+  if (!app) return;
+  Session session(report, console, *app, {cRoot});
+  CheckUnreadableWorkFolder(session);
+  CheckExitButton(session);
+}
+
 }  // namespace
 }  // namespace tav::e2e
 
@@ -67,8 +89,9 @@ int wmain(int argc, wchar_t** argv) {
   using namespace tav::e2e;
   Report report;
   const std::wstring phase = argc > 1 ? argv[1] : L"";
-  if (argc < 3 || (phase != L"main" && phase != L"nodrive")) {
-    report.Fail(L"arguments", L"PHASE (main or nodrive) C_FOLDER [TAV_EXE]",
+  if (argc < 3 ||
+      (phase != L"main" && phase != L"nodrive" && phase != L"fulldisk" && phase != L"unreadable")) {
+    report.Fail(L"arguments", L"PHASE (main, nodrive, fulldisk or unreadable) C_FOLDER [TAV_EXE]",
                 std::to_wstring(argc - 1) + L" arguments");
     report.PrintTotals();
     return 2;
@@ -82,6 +105,10 @@ int wmain(int argc, wchar_t** argv) {
                    L"a window", L"none")) {
     if (phase == L"main") {
       RunMainPhase(report, console, exe, cRoot);
+    } else if (phase == L"fulldisk") {
+      RunFullDiskPhase(report, console, exe, cRoot);
+    } else if (phase == L"unreadable") {
+      RunUnreadablePhase(report, console, exe, cRoot);
     } else {
       RunNoDrivePhase(report, console, exe, cRoot);
     }

@@ -37,6 +37,8 @@ void CheckFixedFolderScripts(Session& session);
 void CheckRefusedExtensions(Session& session);
 void CheckClearInWorkFolder(Session& session);
 void CheckLockedScript(Session& session);
+// D: is a small empty drive that this fills up.
+void CheckFullDisk(Session& session);
 
 // Chosen-folder mode: cRoot is a fresh folder on C:.
 void CheckChosenFolder(Session& session, const std::wstring& cRoot);
@@ -45,11 +47,20 @@ void CheckChosenFolderFailures(Session& session, const std::wstring& cRoot);
 void CheckLongPickedPath(Session& session, const std::wstring& cRoot);
 void CheckCancelledPick(Session& session);
 
+// D:\duzaz cannot be listed: the failure is reported, not taken for "nothing there".
+void CheckUnreadableWorkFolder(Session& session);
+
 // Drive D: missing.
 void CheckWithoutDriveD(Session& session, const std::wstring& cRoot);
 
+// Commands delivered while a notice or the Open dialog is open are dropped.
+void CheckOneCommandAtATime(Session& session);
+
 // Ending the program: the Exit button, WM_CLOSE and the close box.
 void CheckExitButton(Session& session);
+// 退出 while the notice of 开始 is open: the program ends and types nothing. Leaves D:\duzaz.
+void CheckExitDuringNotice(Report& report, ConsoleStandIn& console, const std::wstring& exe,
+                           const std::wstring& cRoot);
 void CheckCloseMessages(Report& report, const std::wstring& exe, const std::wstring& workingDir);
 
 }  // namespace tav::e2e

@@ -14,6 +14,9 @@ constexpr wchar_t kNoScripts[] = L"没有找到D:\\duzaz\\tav.*文件！";
 constexpr wchar_t kFolderExists[] = L"D:\\duzaz文件夹已存在。";
 constexpr wchar_t kOldInvalid[] = L"修改前的扩展名含有无效字符。";
 constexpr wchar_t kNewInvalid[] = L"修改后的扩展名含有无效字符。";
+// The longest extension a file name can have, and one character more.
+const std::wstring kLongestExtension(255, L'x');
+const std::wstring kTooLongExtension(256, L'x');
 
 }  // namespace
 
@@ -103,6 +106,7 @@ void CheckFixedFolderScripts(Session& session) {
       {L".txt", L"doc", "ren *..txt *.doc\r\n"},
       {L"t?t", L"DOC", "ren *.t?t *.DOC\r\n"},
       {L"文本", L"文档", "ren *." + Gbk(L"文本") + " *." + Gbk(L"文档") + "\r\n"},
+      {kLongestExtension.c_str(), L"doc", "ren *." + Gbk(kLongestExtension) + " *.doc\r\n"},
       {L"jpeg", L"jpg", "ren *.jpeg *.jpg\r\n"},
   };
   bool first = true;
@@ -162,6 +166,26 @@ void CheckRefusedExtensions(Session& session) {
       session.ExpectChanges(what, {});
     }
   }
+  const struct {
+    std::wstring oldExt;
+    std::wstring newExt;
+    const wchar_t* notice;
+  } tooLong[] = {
+      {kTooLongExtension, L"doc", L"修改前的扩展名太长。"},
+      {L"txt", kTooLongExtension, L"修改后的扩展名太长。"},
+      // Length is checked before the characters.
+      {L"a b", kTooLongExtension, L"修改后的扩展名太长。"},
+  };
+  for (const auto& c : tooLong) {
+    const std::wstring what = L"开始 with " + std::to_wstring(c.oldExt.size()) + L" → " +
+                              std::to_wstring(c.newExt.size()) + L" characters";
+    session.BeginStep();
+    session.SetBoxes(c.oldExt, c.newExt);
+    session.ClickStart();
+    session.ExpectNotice(what, c.notice, kNoticeTitle, NoticeIcon::Stop);
+    session.ExpectNothingTyped(what);
+    session.ExpectChanges(what, {});
+  }
   // Both boxes refused: the old extension is named first.
   session.BeginStep();
   session.SetBoxes(L"a b", L"c|d");
@@ -173,10 +197,12 @@ void CheckRefusedExtensions(Session& session) {
 
 void CheckClearInWorkFolder(Session& session) {
   const std::wstring other = std::wstring(kWorkFolder) + L"\\tav.txt";
-  const std::wstring kept = std::wstring(kWorkFolder) + L"\\keep.txt";
+  const std::wstring bare = std::wstring(kWorkFolder) + L"\\tav";  // tav.* takes it too
   WriteBytes(other, "other");
-  WriteBytes(kept, "keep");
-  CheckClearTwice(session, kWorkFolder, {kWorkScript, other});
+  WriteBytes(bare, "bare");
+  WriteBytes(std::wstring(kWorkFolder) + L"\\keep.txt", "keep");
+  WriteBytes(std::wstring(kWorkFolder) + L"\\tavern.txt", "keep");
+  CheckClearTwice(session, kWorkFolder, {kWorkScript, other, bare});
 }
 
 void CheckClearTwice(Session& session, const std::wstring& folder,
@@ -227,6 +253,68 @@ void CheckLockedScript(Session& session) {
   session.ExpectNoNotice(L"清除 once tav.bat is free");
   session.ExpectBoxes(L"清除 once tav.bat is free", L"", L"");
   session.ExpectChanges(L"清除 once tav.bat is free", {kWorkScript});
+}
+
+void CheckUnreadableWorkFolder(Session& session) {
+  const std::wstring what = L"清除 where D:\\duzaz cannot be read";
+  session.BeginStep();
+  session.SetBoxes(L"txt", L"doc");
+  session.Menu(ids::kMenuClear);
+  if (const auto notice = session.TakeNotice(what)) {
+    session.JudgeFailureNotice(what, *notice, std::nullopt);
+    session.report().Check(notice->text.starts_with(L"无法读取D:\\duzaz。"),
+                           what + L": the notice names the folder", L"无法读取D:\\duzaz。…",
+                           Quote(notice->text));
+    AnswerNotice(notice->box, IDOK);
+  }
+  session.ExpectBoxes(what, L"txt", L"doc");
+  session.ExpectChanges(what, {});
+  session.ExpectAlive(what);
+}
+
+void CheckFullDisk(Session& session) {
+  const std::string oldScript = "ren *.old *.new\r\n";
+  MakeFolder(kWorkFolder);
+  WriteBytes(kWorkScript, oldScript);
+  Report& report = session.report();
+  if (!report.Check(FillDrive(L"D:\\filler1"), L"the driver fills drive D:", L"a full drive",
+                    L"no disk-full error")) {
+    return;
+  }
+  session.SetBoxes(L"txt", L"doc");
+
+  // With an old script: it stays exactly as it was.
+  std::wstring what = L"开始 on a full drive with an old tav.bat";
+  session.BeginStep();
+  session.ClickStart();
+  session.ExpectFailureNotice(what, ERROR_DISK_FULL);
+  session.ExpectFile(what, kWorkScript, oldScript);
+  session.ExpectChanges(what, {});
+  session.ExpectNothingTyped(what);
+  session.ExpectBoxes(what, L"txt", L"doc");
+  session.ExpectAlive(what);
+
+  // Without one: no script appears at all, not even an empty one.
+  RemoveTree(kWorkScript);
+  FillDrive(L"D:\\filler2");
+  what = L"开始 on a full drive without a tav.bat";
+  session.BeginStep();
+  session.ClickStart();
+  session.ExpectFailureNotice(what, ERROR_DISK_FULL);
+  session.ExpectChanges(what, {});
+  session.ExpectNothingTyped(what);
+  session.ExpectAlive(what);
+
+  // Room again: the script is written whole.
+  RemoveTree(L"D:\\filler1");
+  RemoveTree(L"D:\\filler2");
+  what = L"开始 once the drive has room";
+  session.BeginStep();
+  session.ClickStart();
+  session.ExpectNotice(what, kScriptWritten, kNoticeTitle, NoticeIcon::Information);
+  session.ExpectFile(what, kWorkScript, "ren *.txt *.doc\r\n");
+  session.ExpectChanges(what, {kWorkScript});
+  session.ExpectTyped(what, L"explorer D:\\duzaz");
 }
 
 }  // namespace tav::e2e

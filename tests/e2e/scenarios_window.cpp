@@ -198,6 +198,79 @@ void CheckEnterKey(Session& session) {
   }
 }
 
+void CheckOneCommandAtATime(Session& session) {
+  TavApp& app = session.app();
+  // Everything a user, a screen reader or an automation tool can still deliver to the window
+  // while a notice or the Open dialog is open on top of it.
+  const auto deliverEveryCommand = [&] {
+    for (int i = 0; i < 5; ++i) PostMessageW(app.start, BM_CLICK, 0, 0);
+    for (const int id : {ids::kMenuDirectory, ids::kMenuCreate, ids::kMenuClear, ids::kMenuHelp,
+                         ids::kMenuAbout, IDOK}) {
+      session.Menu(id);
+    }
+    PostKeyPress(app.start, VK_RETURN, L'\r');
+  };
+  const auto countNotices = [&] {
+    int count = 0;
+    for (HWND window : TopLevelWindowsOf(app.processId())) {
+      if (ClassOf(window) == L"#32770" && IsWindowVisible(window)) ++count;
+    }
+    return count;
+  };
+
+  const std::wstring what = L"commands while a notice is open";
+  session.BeginStep();
+  session.SetBoxes(L"", L"doc");
+  session.ClickStart();
+  if (const auto notice = session.TakeNotice(what)) {
+    deliverEveryCommand();
+    Sleep(kEnterQuietMs);
+    session.report().Check(countNotices() == 1, what + L": still one notice on the screen", L"1",
+                           std::to_wstring(countNotices()));
+    AnswerNotice(notice->box, IDOK);
+    session.ExpectNoNotice(what + L", once it is closed", kEnterQuietMs);
+    session.report().Check(IsWindowEnabled(app.main) != FALSE,
+                           what + L": the window takes input again", L"enabled", L"disabled");
+  }
+  session.ExpectBoxes(what, L"", L"doc");
+  session.ExpectChanges(what, {});
+
+  const std::wstring inDialog = L"commands while the Open dialog is open";
+  session.BeginStep();
+  session.Menu(ids::kMenuDirectory);
+  if (HWND dialog = WaitForOpenDialog(app.processId(), 5000)) {
+    deliverEveryCommand();
+    Sleep(kEnterQuietMs);
+    session.report().Check(countNotices() == 1, inDialog + L": only the dialog on the screen", L"1",
+                           std::to_wstring(countNotices()));
+    session.report().Check(CancelOpenDialog(dialog), inDialog + L": the dialog closes on Cancel",
+                           L"closed", L"still open");
+    session.ExpectNoNotice(inDialog + L", once it is closed", kEnterQuietMs);
+  } else {
+    session.report().Fail(inDialog + L": the Open dialog appears", L"the dialog", L"none");
+  }
+  session.ExpectLabel2(inDialog, kFixedLabel);
+  session.ExpectChanges(inDialog, {});
+}
+
+void CheckExitDuringNotice(Report& report, ConsoleStandIn& console, const std::wstring& exe,
+                           const std::wstring& cRoot) {
+  auto app = TavApp::Launch(exe, cRoot, report);
+  if (!app) return;
+  Session session(report, console, *app, {L"D:\\", cRoot});
+  const std::wstring what = L"退出 while the notice of 开始 is open";
+  MakeFolder(kWorkFolder);
+  session.BeginStep();
+  session.SetBoxes(L"txt", L"doc");
+  session.ClickStart();
+  if (!session.TakeNotice(what)) return;
+  PostMessageW(app->exit, BM_CLICK, 0, 0);
+  report.Check(app->WaitForExit(5000), what + L": the program ends", L"ended within 5 s",
+               L"still running");
+  session.ExpectNothingTyped(what);
+  session.ExpectFile(what, kWorkScript, "ren *.txt *.doc\r\n");
+}
+
 void CheckExitButton(Session& session) {
   PostMessageW(session.app().exit, BM_CLICK, 0, 0);
   ExpectEndsQuietly(session.report(), session.app(), L"退出 (Command2)");
