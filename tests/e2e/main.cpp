@@ -73,11 +73,12 @@ void RunFullDiskPhase(Report& report, ConsoleStandIn& console, const std::wstrin
   CheckExitButton(session);
 }
 
-void RunUnreadablePhase(Report& report, ConsoleStandIn& console, const std::wstring& exe,
-                        const std::wstring& cRoot) {
+void RunBrokenPhase(Report& report, ConsoleStandIn& console, const std::wstring& exe,
+                    const std::wstring& cRoot) {
   auto app = TavApp::Launch(exe, cRoot, report);
   if (!app) return;
   Session session(report, console, *app, {cRoot});
+  CheckBrokenCommandInterpreter(session);
   CheckUnreadableWorkFolder(session);
   CheckExitButton(session);
 }
@@ -90,8 +91,8 @@ int wmain(int argc, wchar_t** argv) {
   Report report;
   const std::wstring phase = argc > 1 ? argv[1] : L"";
   if (argc < 3 ||
-      (phase != L"main" && phase != L"nodrive" && phase != L"fulldisk" && phase != L"unreadable")) {
-    report.Fail(L"arguments", L"PHASE (main, nodrive, fulldisk or unreadable) C_FOLDER [TAV_EXE]",
+      (phase != L"main" && phase != L"nodrive" && phase != L"fulldisk" && phase != L"broken")) {
+    report.Fail(L"arguments", L"PHASE (main, nodrive, fulldisk or broken) C_FOLDER [TAV_EXE]",
                 std::to_wstring(argc - 1) + L" arguments");
     report.PrintTotals();
     return 2;
@@ -107,8 +108,8 @@ int wmain(int argc, wchar_t** argv) {
       RunMainPhase(report, console, exe, cRoot);
     } else if (phase == L"fulldisk") {
       RunFullDiskPhase(report, console, exe, cRoot);
-    } else if (phase == L"unreadable") {
-      RunUnreadablePhase(report, console, exe, cRoot);
+    } else if (phase == L"broken") {
+      RunBrokenPhase(report, console, exe, cRoot);
     } else {
       RunNoDrivePhase(report, console, exe, cRoot);
     }

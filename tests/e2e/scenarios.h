@@ -49,6 +49,8 @@ void CheckCancelledPick(Session& session);
 
 // D:\duzaz cannot be listed: the failure is reported, not taken for "nothing there".
 void CheckUnreadableWorkFolder(Session& session);
+// cmd.exe in the system folder is no program: the start-up notice names it, with no raw "%1".
+void CheckBrokenCommandInterpreter(Session& session);
 
 // Drive D: missing.
 void CheckWithoutDriveD(Session& session, const std::wstring& cRoot);

@@ -293,6 +293,20 @@ void CheckCloseMessages(Report& report, const std::wstring& exe, const std::wstr
   }
 }
 
+void CheckBrokenCommandInterpreter(Session& session) {
+  const std::wstring what = L"start-up with a cmd.exe that is no program";
+  const auto notice = session.TakeNotice(what);
+  if (!notice) return;
+  session.JudgeFailureNotice(what, *notice, ERROR_BAD_EXE_FORMAT);
+  const bool named = notice->text.starts_with(L"无法启动cmd.exe /c。") &&
+                     notice->text.find(L"\\cmd.exe") != std::wstring::npos &&
+                     notice->text.find(L'%') == std::wstring::npos;
+  session.report().Check(named, what + L": the notice names the program, with no raw insert",
+                         L"无法启动cmd.exe /c。错误 193：…\\cmd.exe…", Quote(notice->text));
+  AnswerNotice(notice->box, IDOK);
+  session.ExpectAlive(what);
+}
+
 void CheckWithoutDriveD(Session& session, const std::wstring& cRoot) {
   Report& report = session.report();
   report.Check(!Exists(L"D:\\"), L"drive D: is missing for this phase", L"no D:", L"D: exists");

@@ -52,6 +52,28 @@ std::optional<DWORD> ErrorNumberIn(const std::wstring& text) {
   return number;
 }
 
+// Whether text holds the system's description of an error. An insert such as "%1" in the
+// description stands for a path or name the program fills in: the pieces around it must appear
+// in order, and the insert itself not at all.
+bool HoldsDescription(const std::wstring& text, const std::wstring& description) {
+  size_t from = 0;
+  size_t at = 0;
+  while (at <= description.size()) {
+    size_t insert = description.find(L'%', at);
+    while (insert != std::wstring::npos &&
+           (insert + 1 >= description.size() || !iswdigit(description[insert + 1]))) {
+      insert = description.find(L'%', insert + 1);
+    }
+    const std::wstring piece = description.substr(at, insert - at);
+    const size_t found = text.find(piece, from);
+    if (found == std::wstring::npos) return false;
+    from = found + piece.size();
+    if (insert == std::wstring::npos) return true;
+    at = insert + 2;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::unique_ptr<TavApp> TavApp::Launch(const std::wstring& exe, const std::wstring& workingDir,
@@ -166,7 +188,7 @@ DWORD Session::JudgeFailureNotice(const std::wstring& what, const Notice& notice
   const auto number = ErrorNumberIn(notice.text);
   const std::wstring description = number ? ErrorDescription(*number) : L"";
   const bool named = number && *number != 0 && (!error || *number == *error) &&
-                     !description.empty() && notice.text.find(description) != std::wstring::npos;
+                     !description.empty() && HoldsDescription(notice.text, description);
   const bool framed = notice.title == kNoticeTitle && notice.hasOk && notice.hasCancel &&
                       notice.icon == NoticeIcon::Stop && EndsWithSentenceMark(notice.text);
   const std::wstring expectedError =
