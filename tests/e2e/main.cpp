@@ -3,9 +3,10 @@
 //   tav_e2e.exe PHASE C_FOLDER [TAV_EXE]
 //
 // PHASE "main" expects drive D: to be an empty folder, "nodrive" expects no drive D:, "fulldisk"
-// expects D: to be an empty drive of about a megabyte that it may fill, "unreadable" expects
-// D:\duzaz to be an entry that cannot be listed (a link that loops). C_FOLDER is
-// an empty folder on C: for the chosen-folder stories. TAV_EXE defaults to TAV.exe beside the
+// expects D: to be an empty drive of about a megabyte that it may fill, "broken" expects
+// D:\duzaz to be an entry that cannot be listed (a link that loops) and cmd.exe to be no
+// program, "hidpi" a screen of 144 DPI, where it checks the window as it looks at start. C_FOLDER
+// is an empty folder on C: for the chosen-folder stories. TAV_EXE defaults to TAV.exe beside the
 // driver. Prints one line per check and "N passed, M failed" last; exits 1 when a check failed.
 #include <windows.h>
 
@@ -18,14 +19,6 @@
 namespace tav::e2e {
 namespace {
 
-std::wstring ProgramBesideDriver() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder = path;
-  folder.resize(folder.rfind(L'\\') + 1);
-  return folder + L"TAV.exe";
-}
-
 void RunMainPhase(Report& report, ConsoleStandIn& console, const std::wstring& exe,
                   const std::wstring& cRoot) {
   CheckVersionRecord(report, exe);
@@ -34,7 +27,8 @@ void RunMainPhase(Report& report, ConsoleStandIn& console, const std::wstring& e
   auto app = TavApp::Launch(exe, cRoot, report);
   if (!app) return;
   Session session(report, console, *app, {L"D:\\", cRoot});
-  CheckFreshWindow(session);
+  CheckFreshWindow(session, 96);
+  CheckMenu(session);
   CheckHelpAndAbout(session);
   CheckEnterKey(session);
   CheckOneCommandAtATime(session);
@@ -83,6 +77,15 @@ void RunBrokenPhase(Report& report, ConsoleStandIn& console, const std::wstring&
   CheckExitButton(session);
 }
 
+void RunHighDpiPhase(Report& report, ConsoleStandIn& console, const std::wstring& exe,
+                     const std::wstring& cRoot) {
+  auto app = TavApp::Launch(exe, cRoot, report);
+  if (!app) return;
+  Session session(report, console, *app, {cRoot});
+  CheckFreshWindow(session, 144);
+  CheckExitButton(session);
+}
+
 }  // namespace
 }  // namespace tav::e2e
 
@@ -90,15 +93,16 @@ int wmain(int argc, wchar_t** argv) {
   using namespace tav::e2e;
   Report report;
   const std::wstring phase = argc > 1 ? argv[1] : L"";
-  if (argc < 3 ||
-      (phase != L"main" && phase != L"nodrive" && phase != L"fulldisk" && phase != L"broken")) {
-    report.Fail(L"arguments", L"PHASE (main, nodrive, fulldisk or broken) C_FOLDER [TAV_EXE]",
+  if (argc < 3 || (phase != L"main" && phase != L"nodrive" && phase != L"fulldisk" &&
+                   phase != L"broken" && phase != L"hidpi")) {
+    report.Fail(L"arguments",
+                L"PHASE (main, nodrive, fulldisk, broken or hidpi) C_FOLDER [TAV_EXE]",
                 std::to_wstring(argc - 1) + L" arguments");
     report.PrintTotals();
     return 2;
   }
   const std::wstring cRoot = argv[2];
-  const std::wstring exe = argc > 3 ? argv[3] : ProgramBesideDriver();
+  const std::wstring exe = argc > 3 ? argv[3] : BesideDriver(L"TAV.exe");
 
   // The stand-in must exist before TAV starts, so that TAV finds it as its console.
   ConsoleStandIn console;
@@ -110,8 +114,10 @@ int wmain(int argc, wchar_t** argv) {
       RunFullDiskPhase(report, console, exe, cRoot);
     } else if (phase == L"broken") {
       RunBrokenPhase(report, console, exe, cRoot);
-    } else {
+    } else if (phase == L"nodrive") {
       RunNoDrivePhase(report, console, exe, cRoot);
+    } else {
+      RunHighDpiPhase(report, console, exe, cRoot);
     }
   }
   report.PrintTotals();

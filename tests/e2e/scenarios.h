@@ -18,8 +18,11 @@ std::string Gbk(const std::wstring& text);
 // Version record of the executable.
 void CheckVersionRecord(Report& report, const std::wstring& exe);
 
-// Window, caption and status label right after start.
-void CheckFreshWindow(Session& session);
+// The window right after start, at the screen's DPI: the focus, the caption, the status label,
+// each control's class, text, place and font, and the window order a screen reader reads.
+void CheckFreshWindow(Session& session, unsigned dpi);
+// The menu's captions, and the command each item runs; D: must be empty.
+void CheckMenu(Session& session);
 void CheckHelpAndAbout(Session& session);
 // The Enter key on 开始 and in a text box; D:\duzaz must be missing.
 void CheckEnterKey(Session& session);

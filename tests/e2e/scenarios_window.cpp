@@ -1,5 +1,6 @@
 // The program as a whole: its version record, its window, the Help and About notices, ending it,
 // and a machine without drive D:.
+#include <algorithm>
 #include <cwchar>
 #include <vector>
 
@@ -32,19 +33,37 @@ constexpr DWORD kFocusWaitMs = 2000;
 // A key that opens a notice does so at once; a second is ample to be sure none comes.
 constexpr DWORD kEnterQuietMs = 1000;
 
+// The places and fonts of the controls as the user sees them, in twips and hundredths of a point:
+// at 96 DPI 15 twips make a pixel, at 144 DPI 10.
+struct ControlSpec {
+  const wchar_t* name;
+  int id;
+  const wchar_t* className;
+  const wchar_t* text;  // at start
+  int left, top, width, height;
+  int centipoints;  // of the 宋体 font; 0 for the system's message font
+  // What a screen reader calls the control: a label or a button by its own text, a text box by
+  // the label just before it in the window order.
+  const wchar_t* spokenName;
+};
+
+constexpr ControlSpec kControls[] = {
+    {L"Text1", ids::kText1, L"Edit", L"", 1200, 120, 1095, 495, 1425, L"修改前："},
+    {L"Label1", ids::kLabel1, L"Static", L"修改前：", 240, 240, 855, 375, 1050, L"修改前："},
+    {L"Text2", ids::kText2, L"Edit", L"", 1200, 840, 1095, 495, 1425, L"修改后："},
+    {L"Label3", ids::kLabel3, L"Static", L"修改后：", 240, 960, 855, 375, 1050, L"修改后："},
+    {L"开始", ids::kCommand1, L"Button", L"开始", 240, 2040, 855, 495, 1050, L"开始"},
+    {L"退出", ids::kCommand2, L"Button", L"退出", 1560, 2040, 855, 495, 1050, L"退出"},
+    {L"Label2", ids::kLabel2, L"Static", kFixedLabel, 240, 1560, 2175, 495, 0, kFixedLabel},
+};
+
 std::wstring ControlName(const TavApp& app, HWND window) {
-  const struct {
-    HWND control;
-    const wchar_t* name;
-  } controls[] = {{app.text1, L"Text1"},
-                  {app.text2, L"Text2"},
-                  {app.start, L"开始"},
-                  {app.exit, L"退出"},
-                  {app.main, L"the window"}};
-  for (const auto& entry : controls) {
-    if (window == entry.control) return entry.name;
+  if (!window) return L"no window";
+  if (window == app.main) return L"the window";
+  for (const auto& spec : kControls) {
+    if (window == GetDlgItem(app.main, spec.id)) return spec.name;
   }
-  return window ? L"another window" : L"no window";
+  return L"another window";
 }
 
 bool ExpectFocus(Session& session, const std::wstring& what, HWND control) {
@@ -104,6 +123,121 @@ void ExpectEndsQuietly(Report& report, TavApp& app, const std::wstring& what) {
                    (noticeShown ? L" after showing a notice" : L""));
 }
 
+// --- the window as the user sees it ---
+
+constexpr DWORD kNoticeWaitMs = 5000;
+
+// The items one per line, indented by depth; an item that opens a submenu ends with ▸.
+std::wstring MenuText(const std::vector<MenuEntry>& menu) {
+  std::wstring text;
+  for (const auto& entry : menu) {
+    text += std::wstring(2 * static_cast<std::size_t>(entry.depth), L' ') + entry.caption +
+            (entry.id < 0 ? L" ▸" : L"") + L"; ";
+  }
+  return text;
+}
+
+// Twips to pixels, rounded to the nearest pixel.
+int Pixels(int twips, unsigned dpi) { return static_cast<int>((twips * dpi + 720) / 1440); }
+
+std::wstring RectText(const RECT& r) {
+  return std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L" " +
+         std::to_wstring(r.right - r.left) + L"x" + std::to_wstring(r.bottom - r.top);
+}
+
+// Both edges are rounded, as a control spans from one twip position to another.
+RECT ExpectedPlace(const ControlSpec& spec, unsigned dpi) {
+  return {Pixels(spec.left, dpi), Pixels(spec.top, dpi), Pixels(spec.left + spec.width, dpi),
+          Pixels(spec.top + spec.height, dpi)};
+}
+
+RECT PlaceInClient(HWND control, HWND window) {
+  RECT place = {};
+  GetWindowRect(control, &place);
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
+  return place;
+}
+
+std::wstring FontText(const FontInfo& font) {
+  return Quote(font.face) + L" height " + std::to_wstring(font.height) + L" charset " +
+         std::to_wstring(font.charset) + L" weight " + std::to_wstring(font.weight);
+}
+
+FontInfo ExpectedFont(const ControlSpec& spec, unsigned dpi) {
+  if (spec.centipoints == 0) {
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    const LOGFONTW& font = metrics.lfMessageFont;
+    return {font.lfFaceName, font.lfHeight, font.lfCharSet, static_cast<int>(font.lfWeight)};
+  }
+  const int height = static_cast<int>((spec.centipoints * dpi + 3600) / 7200);
+  return {L"宋体", -height, GB2312_CHARSET, FW_NORMAL};
+}
+
+// The name a screen reader gives the control, found the way it finds it.
+std::wstring SpokenName(HWND control) {
+  if (_wcsicmp(ClassOf(control).c_str(), L"Edit") != 0) return TextOf(control);
+  const HWND before = GetWindow(control, GW_HWNDPREV);
+  if (!before || _wcsicmp(ClassOf(before).c_str(), L"Static") != 0) return L"";
+  return TextOf(before);
+}
+
+void CheckControls(Session& session, unsigned dpi) {
+  Report& report = session.report();
+  TavApp& app = session.app();
+  const std::wstring at = L" at " + std::to_wstring(dpi) + L" DPI";
+  RECT client = {};
+  GetClientRect(app.main, &client);
+  report.Same(L"client area" + at, RectText({0, 0, Pixels(2565, dpi), Pixels(2685, dpi)}),
+              RectText(client));
+  Probe* probe = app.probe(report);
+  for (const auto& spec : kControls) {
+    const HWND control = GetDlgItem(app.main, spec.id);
+    const std::wstring what = std::wstring(spec.name) + at;
+    if (!report.Check(control != nullptr, what + L": the control exists", L"a window", L"none")) {
+      continue;
+    }
+    report.Check(_wcsicmp(ClassOf(control).c_str(), spec.className) == 0, what + L": class",
+                 spec.className, ClassOf(control));
+    report.Same(what + L": text", spec.text, TextOf(control));
+    report.Same(what + L": place in client pixels", RectText(ExpectedPlace(spec, dpi)),
+                RectText(PlaceInClient(control, app.main)));
+    if (probe) {
+      const auto font = probe->ReadFont(control);
+      const FontInfo expected = ExpectedFont(spec, dpi);
+      report.Check(font == expected, what + L": font " + FontText(expected), FontText(expected),
+                   font ? FontText(*font) : L"no font");
+    }
+    report.Same(what + L": the name a screen reader gives it", spec.spokenName,
+                SpokenName(control));
+  }
+}
+
+// Windows names a text box after the label just before it in the window order, so each label
+// must come right before its box; the tab key visits the boxes and buttons only, in their order.
+void CheckWindowOrder(Session& session) {
+  Report& report = session.report();
+  const TavApp& app = session.app();
+  const struct {
+    int box;
+    int label;
+  } pairs[] = {{ids::kText1, ids::kLabel1}, {ids::kText2, ids::kLabel3}};
+  for (const auto& pair : pairs) {
+    const HWND box = GetDlgItem(app.main, pair.box);
+    const HWND before = GetWindow(box, GW_HWNDPREV);
+    report.Same(L"window order: the window before " + ControlName(app, box),
+                ControlName(app, GetDlgItem(app.main, pair.label)), ControlName(app, before));
+  }
+  std::wstring tabOrder;
+  HWND control = app.text1;
+  for (int i = 0; i < 5 && control; ++i) {
+    tabOrder += (i ? L" → " : L"") + ControlName(app, control);
+    control = GetNextDlgTabItem(app.main, control, FALSE);
+  }
+  report.Same(L"tab order", L"Text1 → Text2 → 开始 → 退出 → Text1", tabOrder);
+}
+
 }  // namespace
 
 void CheckVersionRecord(Report& report, const std::wstring& exe) {
@@ -139,11 +273,14 @@ void CheckVersionRecord(Report& report, const std::wstring& exe) {
   }
 }
 
-void CheckFreshWindow(Session& session) {
+void CheckFreshWindow(Session& session, unsigned dpi) {
   TavApp& app = session.app();
+  ExpectFocus(session, L"at start", app.text1);
   session.report().Same(L"window caption", ids::kWindowCaption, TextOf(app.main));
   session.ExpectLabel2(L"after start", kFixedLabel);
   session.ExpectBoxes(L"after start", L"", L"");
+  CheckControls(session, dpi);
+  CheckWindowOrder(session);
 }
 
 void CheckHelpAndAbout(Session& session) {
@@ -305,6 +442,71 @@ void CheckBrokenCommandInterpreter(Session& session) {
                          L"无法启动cmd.exe /c。错误 193：…\\cmd.exe…", Quote(notice->text));
   AnswerNotice(notice->box, IDOK);
   session.ExpectAlive(what);
+}
+
+void CheckMenu(Session& session) {
+  Report& report = session.report();
+  TavApp& app = session.app();
+  Probe* probe = app.probe(report);
+  if (!probe) return;
+  const auto menu = probe->ReadMenu(app.main);
+  if (!report.Check(menu.has_value(), L"the menu bar can be read", L"its items", L"no menu")) {
+    return;
+  }
+  const std::vector<MenuEntry> shape = {{0, -1, L"菜单"}, {1, 0, L"目录"}, {1, 0, L"创建"},
+                                        {1, 0, L"清除"},  {0, 0, L"帮助"}, {0, 0, L"关于"}};
+  report.Same(L"menu bar: captions and submenus", MenuText(shape), MenuText(*menu));
+
+  // Each item is found by its caption and runs by the command it sends, so an item that sends
+  // another item's command shows that command's effect.
+  const struct {
+    const wchar_t* caption;
+    void (*expect)(Session&, const std::wstring&);
+  } items[] = {
+      {L"目录",
+       [](Session& s, const std::wstring& what) {
+         const HWND dialog = WaitForOpenDialog(s.app().processId(), kNoticeWaitMs);
+         if (s.report().Check(dialog != nullptr, what + L": the Open dialog appears",
+                              Quote(kOpenDialogTitle), L"no such dialog")) {
+           CancelOpenDialog(dialog);
+         }
+       }},
+      {L"创建",
+       [](Session& s, const std::wstring& what) {
+         s.ExpectNoNotice(what);
+         s.ExpectChanges(what, {kWorkFolder});
+         RemoveTree(kWorkFolder);
+       }},
+      {L"清除",
+       [](Session& s, const std::wstring& what) {
+         s.ExpectNotice(what, L"没有找到D:\\duzaz\\tav.*文件！", kNoticeTitle, NoticeIcon::Stop);
+       }},
+      {L"帮助",
+       [](Session& s, const std::wstring& what) {
+         s.ExpectNotice(what, kHelpText, L"帮助", NoticeIcon::Information);
+       }},
+      {L"关于",
+       [](Session& s, const std::wstring& what) {
+         if (const auto notice = s.TakeNotice(what)) {
+           s.report().Same(what + L": the notice's title", L"关于", notice->title);
+           AnswerNotice(notice->box, IDOK);
+         }
+       }},
+  };
+  for (const auto& item : items) {
+    const std::wstring what = L"menu item " + std::wstring(item.caption);
+    const auto entry = std::find_if(menu->begin(), menu->end(), [&](const MenuEntry& e) {
+      return e.caption == item.caption && e.id >= 0;
+    });
+    if (entry == menu->end()) {
+      report.Fail(what + L" runs its command", L"an item of that caption", L"none");
+      continue;
+    }
+    session.BeginStep();
+    session.Menu(entry->id);
+    item.expect(session, what);
+    session.ExpectNothingTyped(what);
+  }
 }
 
 void CheckWithoutDriveD(Session& session, const std::wstring& cRoot) {

@@ -123,6 +123,16 @@ TavApp::~TavApp() {
   }
 }
 
+Probe* TavApp::probe(Report& report) {
+  if (!probe_ && !probeFailed_) {
+    std::wstring error;
+    probe_ = Probe::Inject(process_.get(), processId_, error);
+    probeFailed_ = !report.Check(probe_ != nullptr, L"the probe loads into TAV.exe",
+                                 L"tav_e2e_probe.dll loaded", error);
+  }
+  return probe_.get();
+}
+
 bool TavApp::Running() const { return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
 bool TavApp::WaitForExit(DWORD timeoutMs) const {

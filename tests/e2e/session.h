@@ -11,6 +11,7 @@
 
 #include "tests/e2e/console_standin.h"
 #include "tests/e2e/files.h"
+#include "tests/e2e/probe.h"
 #include "tests/e2e/support.h"
 #include "tests/e2e/windows_ui.h"
 
@@ -28,6 +29,9 @@ class TavApp {
   TavApp& operator=(const TavApp&) = delete;
 
   DWORD processId() const { return processId_; }
+  // The probe inside the program, loaded on first use; nullptr, after a failed check, when it
+  // cannot be loaded.
+  Probe* probe(Report& report);
   bool Running() const;
   bool WaitForExit(DWORD timeoutMs) const;
 
@@ -43,6 +47,8 @@ class TavApp {
       : process_(std::move(process)), processId_(processId) {}
   UniqueHandle process_;
   DWORD processId_ = 0;
+  std::unique_ptr<Probe> probe_;
+  bool probeFailed_ = false;
 };
 
 class Session {

@@ -98,6 +98,14 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   }
 }
 
+std::wstring BesideDriver(const std::wstring& name) {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  folder.resize(folder.rfind(L'\\') + 1);
+  return folder + name;
+}
+
 std::wstring ErrorDescription(DWORD error) {
   wchar_t* buffer = nullptr;
   const DWORD length = FormatMessageW(

@@ -71,6 +71,9 @@ class UniqueHandle {
   HANDLE handle_ = nullptr;
 };
 
+// The full path of the file name in the driver's own folder.
+std::wstring BesideDriver(const std::wstring& name);
+
 // The system's description of an error number, without trailing blanks, line breaks or a
 // closing period.
 std::wstring ErrorDescription(DWORD error);

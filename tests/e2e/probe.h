@@ -1,0 +1,56 @@
+// The driver's side of the probe (probe_protocol.h): loads tav_e2e_probe.dll, from beside the
+// driver, into a running TAV.exe and asks it what another process cannot see or do.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/probe_protocol.h"
+
+namespace tav::e2e {
+
+struct MenuEntry {
+  int depth = 0;  // 0 on the menu bar
+  int id = -1;    // the command it sends; -1 for an item that opens a submenu
+  std::wstring caption;
+  bool operator==(const MenuEntry&) const = default;
+};
+
+struct FontInfo {
+  std::wstring face;
+  int height = 0;
+  int charset = 0;
+  int weight = 0;
+  bool operator==(const FontInfo&) const = default;
+};
+
+class Probe {
+ public:
+  // Loads the probe into the process; nullptr, with the reason in error, when that fails.
+  static std::unique_ptr<Probe> Inject(HANDLE process, DWORD processId, std::wstring& error);
+  ~Probe();
+  Probe(const Probe&) = delete;
+  Probe& operator=(const Probe&) = delete;
+
+  // The window's menu bar, items of submenus right after the item that opens them.
+  std::optional<std::vector<MenuEntry>> ReadMenu(HWND window);
+  std::optional<FontInfo> ReadFont(HWND control);
+  // Drops paths on the window as the shell does; false when the drop could not be posted.
+  bool Drop(HWND window, const std::vector<std::wstring>& paths);
+
+ private:
+  Probe(HANDLE process, void* block, LPTHREAD_START_ROUTINE entry)
+      : process_(process), block_(block), entry_(entry) {}
+  // Runs the request in TAV; its answer, or nullopt when the probe could not answer.
+  std::optional<std::wstring> Ask(ProbeRequest request, HWND window, const std::wstring& text);
+
+  HANDLE process_;
+  void* block_;  // a ProbeBlock in TAV's memory
+  LPTHREAD_START_ROUTINE entry_;
+};
+
+}  // namespace tav::e2e
