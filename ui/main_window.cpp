@@ -35,16 +35,19 @@ struct ControlDef {
   FontRole font;
 };
 
-// In tab order: the order of creation is the order in which the tab key visits the controls.
+// In window order, which is the order of creation. A screen reader names a text box after the
+// label just before it, so each label comes right before its box; the labels take no focus, so
+// the tab key still visits Text1, Text2, 开始 and 退出 in this order. The buttons and the status
+// label are read out by their own captions.
 constexpr ControlDef kControls[] = {
+    {ids::kLabel1, L"STATIC", L"修改前：", kChildStyle | SS_LEFT | SS_NOPREFIX, 0, kLabel1Place,
+     FontRole::Caption},
     {ids::kText1, L"EDIT", L"", kChildStyle | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL,
      WS_EX_CLIENTEDGE, kText1Place, FontRole::Box},
-    {ids::kLabel1, L"STATIC", L"修改前：", kChildStyle | SS_LEFT | SS_NOPREFIX, 0, kLabel1Place,
+    {ids::kLabel3, L"STATIC", L"修改后：", kChildStyle | SS_LEFT | SS_NOPREFIX, 0, kLabel3Place,
      FontRole::Caption},
     {ids::kText2, L"EDIT", L"", kChildStyle | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL,
      WS_EX_CLIENTEDGE, kText2Place, FontRole::Box},
-    {ids::kLabel3, L"STATIC", L"修改后：", kChildStyle | SS_LEFT | SS_NOPREFIX, 0, kLabel3Place,
-     FontRole::Caption},
     {ids::kCommand1, L"BUTTON", L"开始", kChildStyle | WS_TABSTOP | BS_PUSHBUTTON, 0,
      kCommand1Place, FontRole::Caption},
     {ids::kCommand2, L"BUTTON", L"退出", kChildStyle | WS_TABSTOP | BS_PUSHBUTTON, 0,
