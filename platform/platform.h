@@ -39,6 +39,18 @@ struct FoundEntry {
   OpStatus status;
 };
 
+enum class PathKind { Missing, File, Folder };
+
+// What is at a path given from outside the Open dialog (dropped on the window or named on the
+// command line): its kind, and the path made absolute, a relative one taken from the current
+// folder. A failed status means that the path could not be examined (no access, device not
+// ready), so whether anything is there is unknown.
+struct PathEntry {
+  PathKind kind = PathKind::Missing;
+  std::wstring fullPath;
+  OpStatus status;
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -51,6 +63,9 @@ class Platform {
 
   // The first entry (file or folder) matching a full path whose last component may hold * and ?.
   virtual FoundEntry FirstMatch(const std::wstring& pattern) = 0;
+
+  // Whether path names a file, a folder or nothing, and its absolute form.
+  virtual PathEntry ExaminePath(const std::wstring& path) = 0;
 
   // Creates the one folder named by path; its parent must exist.
   virtual OpStatus MakeFolder(const std::wstring& path) = 0;

@@ -39,6 +39,13 @@ bool MeansNothingFound(DWORD error) {
          error == ERROR_NO_MORE_FILES || error == ERROR_INVALID_DRIVE;
 }
 
+// Errors with which a path says that nothing is there: besides those of a listing, a name no
+// file can have and a network server or share that does not exist.
+bool MeansNothingAt(DWORD error) {
+  return MeansNothingFound(error) || error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH ||
+         error == ERROR_BAD_NET_NAME;
+}
+
 // The absolute form of path ("." and ".." resolved, "/" turned into "\"), or path itself when it
 // cannot be resolved. The extended-length prefix needs this form, as it switches off that parsing.
 std::wstring FullPath(const std::wstring& path) {
@@ -221,6 +228,33 @@ bool Win32Platform::LoadOpenDialog() {
   return true;
 }
 
+bool Win32Platform::LoadDropReader() {
+  if (dragQueryFile_ != nullptr) return true;
+  win32::UniqueModule library = LoadSystemLibrary(L"shell32.dll");
+  if (!library) return false;
+  const FARPROC query = ::GetProcAddress(library.get(), "DragQueryFileW");
+  const FARPROC finish = ::GetProcAddress(library.get(), "DragFinish");
+  if (query == nullptr || finish == nullptr) return false;
+  shell_ = std::move(library);
+  dragQueryFile_ = std::bit_cast<DragQueryFileFn>(query);
+  dragFinish_ = std::bit_cast<DragFinishFn>(finish);
+  return true;
+}
+
+std::wstring Win32Platform::TakeFirstDroppedPath(HDROP drop) {
+  // Without the shell's library the drop can be neither read nor released: it is as good as empty.
+  if (!LoadDropReader()) return {};
+  std::wstring path;
+  const UINT files = dragQueryFile_(drop, 0xFFFFFFFF, nullptr, 0);
+  const UINT length = files > 0 ? dragQueryFile_(drop, 0, nullptr, 0) : 0;
+  if (length > 0) {
+    path.resize(length + 1);
+    path.resize(dragQueryFile_(drop, 0, path.data(), length + 1));
+  }
+  dragFinish_(drop);
+  return path;
+}
+
 PickedFile Win32Platform::PickFile() {
   if (!LoadOpenDialog()) return {{}, LastFailure(L"comdlg32.dll")};
   std::wstring name(kPickFileBufferSize, L'\0');
@@ -259,6 +293,18 @@ FoundEntry Win32Platform::FirstMatch(const std::wstring& pattern) {
   const DWORD error = ::GetLastError();
   if (MeansNothingFound(error)) return {};
   return {{}, Failure(error, pattern)};
+}
+
+PathEntry Win32Platform::ExaminePath(const std::wstring& path) {
+  const std::wstring full = FullPath(path);
+  const DWORD attributes = ::GetFileAttributesW(WithLongPathPrefix(full).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    if (MeansNothingAt(error)) return {PathKind::Missing, full, OpStatus::Success()};
+    return {PathKind::Missing, full, Failure(error, path)};
+  }
+  const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  return {folder ? PathKind::Folder : PathKind::File, full, OpStatus::Success()};
 }
 
 OpStatus Win32Platform::MakeFolder(const std::wstring& path) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <string>
 #include <string_view>
@@ -37,6 +38,7 @@ class Win32Platform final : public Platform {
   void NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) override;
   PickedFile PickFile() override;
   FoundEntry FirstMatch(const std::wstring& pattern) override;
+  PathEntry ExaminePath(const std::wstring& path) override;
   OpStatus MakeFolder(const std::wstring& path) override;
   OpStatus DeleteMatching(const std::wstring& pattern) override;
   OpStatus WriteScriptLine(const std::wstring& path, const std::wstring& line) override;
@@ -45,18 +47,29 @@ class Win32Platform final : public Platform {
   void PostChar(WindowHandle window, std::int32_t code) override;
   std::optional<std::string> ToAnsi(std::wstring_view text) override;
 
+  // The first path of a drop (WM_DROPFILES), empty when it holds none; the drop is released
+  // either way.
+  std::wstring TakeFirstDroppedPath(HDROP drop);
+
  private:
   using GetOpenFileNameFn = BOOL(WINAPI*)(OPENFILENAMEW*);
   using CommDlgExtendedErrorFn = DWORD(WINAPI*)();
+  using DragQueryFileFn = UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT);
+  using DragFinishFn = void(WINAPI*)(HDROP);
 
   // The Open dialog's library is loaded the first time the dialog is needed, not at start-up:
   // most runs never open it. False, with the reason in GetLastError, when it cannot be loaded.
   bool LoadOpenDialog();
+  // The shell's library, which reads a drop, is loaded when the first drop arrives.
+  bool LoadDropReader();
 
   HWND owner_ = nullptr;
   win32::UniqueModule commonDialogs_;
   GetOpenFileNameFn getOpenFileName_ = nullptr;
   CommDlgExtendedErrorFn dialogError_ = nullptr;
+  win32::UniqueModule shell_;
+  DragQueryFileFn dragQueryFile_ = nullptr;
+  DragFinishFn dragFinish_ = nullptr;
 };
 
 }  // namespace tav

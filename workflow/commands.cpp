@@ -77,10 +77,36 @@ void Commands::AnalyseChosenFile() {
   const PickedFile picked = platform_.PickFile();
   // Without a dialog there is no answer: the mode and the boxes stay as they were.
   if (!picked.status.ok()) return ReportFailure(platform_, L"无法打开文件对话框", picked.status);
-  const std::wstring& name = picked.name;
+  UseChosenFile(picked.name);
+}
+
+void Commands::UseChosenFile(const std::wstring& name) {
   state_.FilePath = name;
   state_.WorkDir = FolderOfPickedName(name);
   if (auto ext = ExtensionOfPickedName(name)) view_.SetText1(*ext);
+}
+
+void Commands::ChooseFolder(const std::wstring& folder) {
+  // The folder stands in for a picked file: not empty, so the mode is the chosen folder's.
+  state_.FilePath = folder;
+  state_.WorkDir = WithoutTrailingBackslashes(folder);
+}
+
+std::optional<PathKind> Commands::TakePath(const std::wstring& path) {
+  const PathEntry entry = platform_.ExaminePath(path);
+  if (!entry.status.ok()) {
+    ReportFailure(platform_, L"无法读取" + path, entry.status);
+    return std::nullopt;
+  }
+  if (entry.kind == PathKind::File) UseChosenFile(entry.fullPath);
+  if (entry.kind == PathKind::Folder) ChooseFolder(entry.fullPath);
+  return entry.kind;
+}
+
+void Commands::OpenDroppedPath(const std::wstring& path) { TakePath(path); }
+
+void Commands::OpenArgumentPath(const std::wstring& path) {
+  if (TakePath(path) == PathKind::Missing) Refuse(platform_, L"没有找到" + path + L"。");
 }
 
 void Commands::CreateWorkFolder() {

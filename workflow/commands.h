@@ -22,6 +22,17 @@ class Commands {
   void CreateWorkFolder();   // 菜单 ▸ 创建
   void ClearScripts();       // 菜单 ▸ 清除
 
+  // Takes name as the Directory command takes the name the Open dialog reports.
+  void UseChosenFile(const std::wstring& name);
+  // Makes folder the work folder of chosen-folder mode; Text1 keeps its text.
+  void ChooseFolder(const std::wstring& folder);
+  // A path dropped on the window: a file is taken as if picked with 目录, a folder becomes the
+  // work folder, and a path where nothing is changes nothing.
+  void OpenDroppedPath(const std::wstring& path);
+  // The path named on the command line: as a dropped one, but a path where nothing is gets a stop
+  // notice.
+  void OpenArgumentPath(const std::wstring& path);
+
   // Types line and a carriage return into the first console window found.
   void TypeIntoConsole(const std::wstring& line);
 
@@ -29,6 +40,10 @@ class Commands {
   // Whether anything matches pattern in folder; nullopt, after a stop notice, when the folder
   // could not be read.
   std::optional<bool> AnyMatch(const std::wstring& pattern, const std::wstring& folder);
+
+  // Takes a file or a folder at path; what was there, or nullopt, after a stop notice, when the
+  // path could not be examined.
+  std::optional<PathKind> TakePath(const std::wstring& path);
 
   FormState& state_;
   FormView& view_;

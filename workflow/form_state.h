@@ -19,8 +19,10 @@ inline constexpr wchar_t kStartupCommand[] = L"cmd.exe /c";
 struct FormState {
   WindowHandle ConsoleWnd = 0;
   std::wstring ConsoleLine;
-  std::wstring FilePath;  // full path last reported by the Open dialog
-  std::wstring WorkDir;   // FilePath up to its last backslash
+  // The file last picked with 目录, dropped or named on the command line, or a folder taken as a
+  // whole; empty in fixed-folder mode.
+  std::wstring FilePath;
+  std::wstring WorkDir;  // the folder the commands work in: FilePath's, without a closing backslash
 };
 
 // Chosen-folder mode while a picked file is remembered; otherwise the fixed working folder.

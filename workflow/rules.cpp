@@ -33,6 +33,55 @@ std::wstring NoticeSentence(std::wstring_view description) {
   return sentence;
 }
 
+bool IsBlank(wchar_t ch) { return ch == L' ' || ch == L'\t'; }
+
+// Where the arguments of a command line start: past the program's name, in which quotes group
+// and backslashes are plain characters, and past the blanks after it.
+std::size_t StartOfArguments(std::wstring_view line) {
+  std::size_t i = 0;
+  for (bool quoted = false; i < line.size() && (quoted || !IsBlank(line[i])); ++i) {
+    if (line[i] == L'"') quoted = !quoted;
+  }
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  return i;
+}
+
+// Reads the run of backslashes at i into argument: before a quote, half of them, and for an odd
+// run the quote itself as a literal one; elsewhere all of them. Returns where reading goes on.
+std::size_t ReadBackslashes(std::wstring_view line, std::size_t i, std::wstring& argument) {
+  std::size_t run = 0;
+  while (i + run < line.size() && line[i + run] == kPathSeparator) ++run;
+  i += run;
+  if (i == line.size() || line[i] != L'"') {
+    argument.append(run, kPathSeparator);
+    return i;
+  }
+  argument.append(run / 2, kPathSeparator);
+  if (run % 2 == 0) return i;  // the quote groups
+  argument += L'"';
+  return i + 1;
+}
+
+// The argument that starts at i, up to the first blank outside quotes.
+std::wstring ArgumentAt(std::wstring_view line, std::size_t i) {
+  std::wstring argument;
+  bool quoted = false;
+  while (i < line.size() && (quoted || !IsBlank(line[i]))) {
+    if (line[i] == kPathSeparator) {
+      i = ReadBackslashes(line, i, argument);
+    } else if (line[i] != L'"') {
+      argument += line[i++];
+    } else if (quoted && i + 1 < line.size() && line[i + 1] == L'"') {
+      argument += L'"';
+      i += 2;
+    } else {
+      quoted = !quoted;
+      ++i;
+    }
+  }
+  return argument;
+}
+
 }  // namespace
 
 std::wstring FolderOfPickedName(std::wstring_view name) {
@@ -48,6 +97,18 @@ std::optional<std::wstring> ExtensionOfPickedName(std::wstring_view name) {
   const auto dot = fileName.rfind(kExtensionSeparator);
   if (dot == std::wstring_view::npos) return std::wstring(fileName);
   return std::wstring(fileName.substr(dot + 1));
+}
+
+std::wstring WithoutTrailingBackslashes(std::wstring_view folder) {
+  const auto end = folder.find_last_not_of(kPathSeparator);
+  return std::wstring(folder.substr(0, end == std::wstring_view::npos ? 0 : end + 1));
+}
+
+std::optional<std::wstring> PathArgument(std::wstring_view commandLine) {
+  std::wstring argument = ArgumentAt(commandLine, StartOfArguments(commandLine));
+  if (argument.empty()) return std::nullopt;
+  if (argument.back() == L'"') argument.back() = kPathSeparator;
+  return argument;
 }
 
 bool IsForbiddenInExtension(wchar_t ch) {

@@ -23,6 +23,19 @@ std::wstring FolderOfPickedName(std::wstring_view name);
 // a dot). nullopt when that component is empty (empty name, or a name ending with a backslash).
 std::optional<std::wstring> ExtensionOfPickedName(std::wstring_view name);
 
+// A folder without its closing backslashes: C:\data\ gives C:\data, and a drive's root C:\ gives
+// C:, the form a file's folder has.
+std::wstring WithoutTrailingBackslashes(std::wstring_view folder);
+
+// The path named on a Windows command line (GetCommandLineW): its first argument after the
+// program's name, read by the C runtime's rules. Blanks and tabs separate arguments; double
+// quotes group; 2n backslashes before a quote give n backslashes and the quote groups, 2n + 1
+// give n and a literal quote; "" inside quotes is a literal quote; other backslashes are
+// literal. As no path holds a quote, a closing quote is taken back as the backslash it was
+// meant to be ("C:\" reads as C:" by those rules). nullopt when no argument or an empty one
+// follows the program's name; further arguments are ignored.
+std::optional<std::wstring> PathArgument(std::wstring_view commandLine);
+
 // True when ch may not appear in an extension written into the rename script: a control
 // character, a space, or one of \ / : " < > | & ^ % , ; =  which would change the meaning of the
 // ren line for the command interpreter. Wildcards and dots are allowed.

@@ -318,14 +318,23 @@ void PrintTo(const PickedName& p, std::ostream* os) { *os << ::testing::PrintToS
 class DirectoryTest : public CommandsTest, public ::testing::WithParamInterface<PickedName> {};
 
 TEST_P(DirectoryTest, DerivesTheFolderAndTheOldExtension) {
-  view.text1 = L"old";
-  view.text2 = L"new";
-  Pick(GetParam().name);
-  EXPECT_EQ(state.FilePath, GetParam().name);
-  EXPECT_EQ(state.WorkDir, GetParam().workDir);
-  EXPECT_EQ(view.text1, GetParam().text1);
-  EXPECT_EQ(view.text2, L"new");
-  EXPECT_THAT(platform.notices, IsEmpty());
+  // A name taken from outside the dialog (a dropped file) goes the same way as a picked one.
+  for (const bool picked : {true, false}) {
+    SCOPED_TRACE(picked ? "picked with 目录" : "taken without the dialog");
+    state = {};
+    view.text1 = L"old";
+    view.text2 = L"new";
+    if (picked) {
+      Pick(GetParam().name);
+    } else {
+      commands.UseChosenFile(GetParam().name);
+    }
+    EXPECT_EQ(state.FilePath, GetParam().name);
+    EXPECT_EQ(state.WorkDir, GetParam().workDir);
+    EXPECT_EQ(view.text1, GetParam().text1);
+    EXPECT_EQ(view.text2, L"new");
+    EXPECT_THAT(platform.notices, IsEmpty());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -360,6 +369,140 @@ TEST_F(CommandsTest, ADialogThatCannotBeShownIsReportedAndChangesNothing) {
   EXPECT_EQ(state.FilePath, L"C:\\data\\a.txt");
   EXPECT_EQ(state.WorkDir, L"C:\\data");
   EXPECT_EQ(view.text1, L"jpg");
+}
+
+// --- a path dropped on the window or named on the command line ---
+
+struct OutsidePath {
+  std::wstring path;  // as dropped or named
+  std::wstring filePath;
+  std::wstring workDir;
+  std::wstring text1;  // afterwards; "old" when it keeps its text
+};
+
+void PrintTo(const OutsidePath& p, std::ostream* os) { *os << ::testing::PrintToString(p.path); }
+
+class OutsidePathTest : public CommandsTest, public ::testing::WithParamInterface<OutsidePath> {
+ protected:
+  void SetUp() override {
+    for (const wchar_t* folder : {L"C:\\data", L"C:\\work", L"C:\\文件", L"\\\\server\\share"}) {
+      platform.AddFolder(folder);
+    }
+    for (const wchar_t* file : {L"C:\\data\\photo.JPG", L"C:\\data\\README", L"C:\\work\\notes.txt",
+                                L"C:\\文件\\报告.文档", L"\\\\server\\share\\f.txt"}) {
+      platform.AddFile(file);
+    }
+    view.text1 = L"old";
+    view.text2 = L"new";
+  }
+
+  void ExpectTaken() {
+    EXPECT_EQ(state.FilePath, GetParam().filePath);
+    EXPECT_EQ(state.WorkDir, GetParam().workDir);
+    EXPECT_EQ(StatusText(state), L"当前目录 " + GetParam().workDir);
+    EXPECT_EQ(view.text1, GetParam().text1);
+    EXPECT_EQ(view.text2, L"new");
+    EXPECT_THAT(platform.notices, IsEmpty());
+  }
+};
+
+TEST_P(OutsidePathTest, ADroppedFileIsTakenAsPickedAndADroppedFolderAsTheWorkFolder) {
+  commands.OpenDroppedPath(GetParam().path);
+  ExpectTaken();
+}
+
+TEST_P(OutsidePathTest, APathOnTheCommandLineIsTakenAfterStartUpAsADroppedOne) {
+  commands.OnStartup();
+  commands.OpenArgumentPath(GetParam().path);
+  ExpectTaken();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, OutsidePathTest,
+    ::testing::Values(
+        OutsidePath{L"C:\\data\\photo.JPG", L"C:\\data\\photo.JPG", L"C:\\data", L"JPG"},
+        OutsidePath{L"C:\\data\\README", L"C:\\data\\README", L"C:\\data", L"README"},
+        OutsidePath{L"C:\\文件\\报告.文档", L"C:\\文件\\报告.文档", L"C:\\文件", L"文档"},
+        OutsidePath{L"\\\\server\\share\\f.txt", L"\\\\server\\share\\f.txt", L"\\\\server\\share",
+                    L"txt"},
+        OutsidePath{L"notes.txt", L"C:\\work\\notes.txt", L"C:\\work", L"txt"},
+        OutsidePath{L"C:\\data", L"C:\\data", L"C:\\data", L"old"},
+        OutsidePath{L"C:\\data\\", L"C:\\data\\", L"C:\\data", L"old"},
+        OutsidePath{L"C:\\", L"C:\\", L"C:", L"old"},
+        OutsidePath{L"\\\\server\\share", L"\\\\server\\share", L"\\\\server\\share", L"old"}));
+
+TEST_F(CommandsTest, ADroppedPathWhereNothingIsChangesNothing) {
+  platform.AddFolder(L"C:\\data");
+  Pick(L"C:\\data\\a.txt");
+  for (const wchar_t* path : {L"C:\\data\\gone.txt", L"C:\\gone\\", L"gone.txt"}) {
+    SCOPED_TRACE(path);
+    view.text1 = L"jpg";
+    commands.OpenDroppedPath(path);
+    EXPECT_EQ(state.FilePath, L"C:\\data\\a.txt");
+    EXPECT_EQ(state.WorkDir, L"C:\\data");
+    EXPECT_EQ(view.text1, L"jpg");
+    EXPECT_THAT(platform.notices, IsEmpty());
+  }
+}
+
+TEST_F(CommandsTest, AMissingPathOnTheCommandLineIsNamedAndTheWorkFolderStays) {
+  for (const std::wstring path : {L"C:\\gone.txt", L"gone.txt", L"C:\\gone\\"}) {
+    SCOPED_TRACE(path);
+    platform.notices.clear();
+    view.text1 = L"old";
+    commands.OnStartup();
+    commands.OpenArgumentPath(path);
+    EXPECT_THAT(platform.notices, ElementsAre(StopNotice(L"没有找到" + path + L"。")));
+    EXPECT_FALSE(InChosenFolderMode(state));
+    EXPECT_EQ(StatusText(state), L"当前目录 D:\\duzaz");
+    EXPECT_EQ(view.text1, L"old");
+  }
+}
+
+TEST_F(CommandsTest, APathThatCannotBeExaminedIsReportedAndChangesNothing) {
+  const std::pair<const char*, void (Commands::*)(const std::wstring&)> ways[] = {
+      {"dropped", &Commands::OpenDroppedPath},
+      {"on the command line", &Commands::OpenArgumentPath}};
+  for (const auto& [what, command] : ways) {
+    SCOPED_TRACE(what);
+    Pick(L"C:\\data\\a.txt");
+    view.text1 = L"txt";
+    platform.notices.clear();
+    platform.Fail(Op::ExaminePath, {21, L"设备未就绪。"});
+    (commands.*command)(L"E:\\b.log");
+    EXPECT_THAT(platform.notices,
+                ElementsAre(StopNotice(L"无法读取E:\\b.log。错误 21：设备未就绪。")));
+    EXPECT_EQ(state.FilePath, L"C:\\data\\a.txt");
+    EXPECT_EQ(state.WorkDir, L"C:\\data");
+    EXPECT_EQ(view.text1, L"txt");
+  }
+}
+
+TEST_F(CommandsTest, StartAndClearWorkInADroppedFolder) {
+  const struct {
+    std::wstring dropped;
+    std::wstring script;
+    std::wstring typed;
+  } cases[] = {
+      {L"C:\\data\\", L"C:\\data\\tav.bat", L"explorer C:\\data"},
+      {L"C:\\", L"C:\\tav.bat", L"explorer C:"},
+  };
+  platform.AddFolder(L"C:\\data");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.dropped);
+    platform.notices.clear();
+    platform.deletions.clear();
+    view.text1 = L"txt";
+    view.text2 = L"doc";
+    commands.OpenDroppedPath(c.dropped);
+    commands.WriteRenameScript();
+    EXPECT_THAT(platform.FileBytes(c.script), Optional(std::string("ren *.txt *.doc\r\n")));
+    EXPECT_THAT(platform.notices, ElementsAre(InfoNotice(L"请打开" + c.script + L"并运行。")));
+    EXPECT_EQ(state.ConsoleLine, c.typed);
+    commands.ClearScripts();
+    EXPECT_EQ(platform.FileBytes(c.script), std::nullopt);
+    EXPECT_EQ(view.text1, L"");
+  }
 }
 
 // --- Create ---

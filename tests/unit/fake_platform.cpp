@@ -115,6 +115,20 @@ FoundEntry FakePlatform::FirstMatch(const std::wstring& pattern) {
   return {found.empty() ? std::wstring() : NameOf(found.front()), OpStatus::Success()};
 }
 
+PathEntry FakePlatform::ExaminePath(const std::wstring& path) {
+  journal_.push_back(L"ExaminePath " + path);
+  if (auto failure = ForcedFailure(Op::ExaminePath)) return {PathKind::Missing, {}, *failure};
+  const bool absolute = path.starts_with(L"\\\\") || (path.size() > 1 && path[1] == L':');
+  const std::wstring full = absolute ? path : currentFolder + L"\\" + path;
+  // A folder may be named with a closing backslash.
+  std::wstring entry = full;
+  while (entry.size() > 2 && entry.back() == L'\\') entry.pop_back();
+  const PathKind kind = FolderExists(entry) ? PathKind::Folder
+                        : Exists(entry)     ? PathKind::File
+                                            : PathKind::Missing;
+  return {kind, full, OpStatus::Success()};
+}
+
 OpStatus FakePlatform::MakeFolder(const std::wstring& path) {
   journal_.push_back(L"MakeFolder " + path);
   madeFolders.push_back(path);

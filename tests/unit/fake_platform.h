@@ -35,7 +35,15 @@ struct PostedChar {
   bool operator==(const PostedChar&) const = default;
 };
 
-enum class Op { PickFile, FirstMatch, MakeFolder, DeleteMatching, WriteScriptLine, LaunchHidden };
+enum class Op {
+  PickFile,
+  FirstMatch,
+  ExaminePath,
+  MakeFolder,
+  DeleteMatching,
+  WriteScriptLine,
+  LaunchHidden
+};
 
 class FakePlatform : public Platform {
  public:
@@ -54,6 +62,8 @@ class FakePlatform : public Platform {
   void Fail(Op op, OpStatus status) { failures_[op] = std::move(status); }
 
   std::wstring pickAnswer;
+  // Where a relative path is taken from.
+  std::wstring currentFolder = L"C:\\work";
   // Runs while a notice is open, as the user's other actions would.
   std::function<void()> whileNoticeOpen;
   WindowHandle consoleWindow = 0x2A0F6;
@@ -68,6 +78,7 @@ class FakePlatform : public Platform {
   void NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) override;
   PickedFile PickFile() override;
   FoundEntry FirstMatch(const std::wstring& pattern) override;
+  PathEntry ExaminePath(const std::wstring& path) override;
   OpStatus MakeFolder(const std::wstring& path) override;
   OpStatus DeleteMatching(const std::wstring& pattern) override;
   OpStatus WriteScriptLine(const std::wstring& path, const std::wstring& line) override;

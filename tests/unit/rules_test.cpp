@@ -80,6 +80,49 @@ TEST(ExplorerCommandRule, LinesAnInterpreterExpandsAreNotTypeable) {
   }
 }
 
+TEST(CommandLineRule, ThePathIsTheFirstArgumentAsTheRuntimeReadsIt) {
+  const struct {
+    std::wstring_view line;
+    std::optional<std::wstring> path;
+  } cases[] = {
+      {L"", std::nullopt},
+      {L"TAV.exe", std::nullopt},
+      {L"TAV.exe  \t", std::nullopt},
+      {L"\"C:\\Program Files\\TAV\\TAV.exe\"", std::nullopt},
+      {L"TAV.exe \"\"", std::nullopt},
+      {L"TAV.exe \"\" C:\\a.txt", std::nullopt},
+      {L"TAV.exe C:\\data\\a.txt", L"C:\\data\\a.txt"},
+      {L"\"C:\\Program Files\\TAV\\TAV.exe\" \"C:\\my docs\\a.txt\"", L"C:\\my docs\\a.txt"},
+      {L"\"C:\\Program Files\\TAV.exe\"C:\\a.txt", std::nullopt},
+      {L"TAV.exe\t\"C:\\a b\\c\"  second third", L"C:\\a b\\c"},
+      {L"TAV.exe C:\\a.txt second", L"C:\\a.txt"},
+      {L"TAV.exe C:\\my\" \"docs\\a.txt", L"C:\\my docs\\a.txt"},
+      {L"TAV.exe \\\\server\\share\\f.txt", L"\\\\server\\share\\f.txt"},
+      {L"TAV.exe \"C:\\数据\\报告.txt\"", L"C:\\数据\\报告.txt"},
+      // Backslashes before a quote: an even run halves and the quote groups, an odd run halves
+      // and keeps the quote.
+      {L"TAV.exe C:\\a\\\\\"b c\"", L"C:\\a\\b c"},
+      {L"TAV.exe a\\\"b", L"a\"b"},
+      {L"TAV.exe \"a\"\"b\"", L"a\"b"},
+      // A quoted path that ends with a backslash: the backslash escapes the closing quote.
+      {L"TAV.exe \"C:\\\"", L"C:\\"},
+      {L"TAV.exe \"C:\\my docs\\\"", L"C:\\my docs\\"},
+      {L"TAV.exe \"C:\\my docs\\\\\"", L"C:\\my docs\\"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::wstring(c.line));
+    EXPECT_EQ(PathArgument(c.line), c.path);
+  }
+}
+
+TEST(FolderRule, AFolderLosesItsClosingBackslashes) {
+  EXPECT_EQ(WithoutTrailingBackslashes(L"C:\\data\\"), L"C:\\data");
+  EXPECT_EQ(WithoutTrailingBackslashes(L"C:\\data"), L"C:\\data");
+  EXPECT_EQ(WithoutTrailingBackslashes(L"C:\\"), L"C:");
+  EXPECT_EQ(WithoutTrailingBackslashes(L"\\\\server\\share\\\\"), L"\\\\server\\share");
+  EXPECT_EQ(WithoutTrailingBackslashes(L"\\\\"), L"");
+}
+
 TEST(CharCode, SingleBytesAreUnsignedAndDoubleBytesSignExtended) {
   const struct {
     std::string_view bytes;
