@@ -6,12 +6,14 @@
 #include <windows.h>
 
 #include "ui/main_window.h"
+#include "workflow/rules.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   // D: is often a card reader or an optical drive: without a disk, looking for D:\duzaz must
   // fail quietly and lead to the program's own notice, not to a system "no disk" box.
   ::SetErrorMode(::SetErrorMode(SEM_FAILCRITICALERRORS) | SEM_FAILCRITICALERRORS);
   tav::ui::MainWindow window(instance);
-  if (!window.Create(showCommand)) return 1;
+  // Read from the command line itself: the shell's parser would load its library at start-up.
+  if (!window.Create(showCommand, tav::PathArgument(::GetCommandLineW()))) return 1;
   return window.RunMessageLoop();
 }

@@ -12,7 +12,8 @@ namespace tav::ui {
 namespace {
 
 constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW;
-constexpr DWORD kWindowExStyle = 0;
+// Files can be dropped on the window; the library that reads a drop is loaded when one arrives.
+constexpr DWORD kWindowExStyle = WS_EX_ACCEPTFILES;
 constexpr DWORD kChildStyle = WS_CHILD | WS_VISIBLE;
 
 constexpr wchar_t kHelpTitle[] = L"帮助";
@@ -105,7 +106,7 @@ std::wstring WindowText(HWND window) {
 
 }  // namespace
 
-bool MainWindow::Create(int showCommand) {
+bool MainWindow::Create(int showCommand, const std::optional<std::wstring>& path) {
   if (!RegisterWindowClass()) return false;
   const HMENU menu = BuildMenuBar();
   // Sized for the system DPI, the window mostly needs no second sizing once its own DPI is known.
@@ -126,6 +127,9 @@ bool MainWindow::Create(int showCommand) {
   // The load step runs once the window is on the screen, so that starting the command
   // interpreter does not hold it back, and still before the message loop delivers any input.
   commands_.OnStartup();
+  // A file dropped on the program's icon, sent with Send To or opened with the program comes as
+  // its path on the command line; Exit may have ended the program during a start-up notice.
+  if (path && !Closed()) RunExclusive([&] { commands_.OpenArgumentPath(*path); });
   FollowMode();
   return true;
 }
@@ -200,6 +204,10 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnCommand(LOWORD(wParam));
         FollowMode();
       }
+      return 0;
+    case WM_DROPFILES:
+      OnDropFiles(reinterpret_cast<HDROP>(wParam));
+      FollowMode();
       return 0;
     case WM_TIMER:
       if (wParam == ids::kTimer1) RefreshStatus();
@@ -319,11 +327,23 @@ void MainWindow::OnCommand(int id) {
     ::DestroyWindow(window_);
     return;
   }
-  // Commands never nest: one that arrives while another still shows its notice or dialog is
-  // dropped.
+  RunExclusive([this, id] { RunCommand(id); });
+}
+
+// A drop is taken as a pick of its first path with 目录, or a folder as the work folder; like any
+// command it is ignored while another one runs.
+void MainWindow::OnDropFiles(HDROP drop) {
+  const std::wstring path = platform_.TakeFirstDroppedPath(drop);
+  if (path.empty()) return;
+  RunExclusive([&] { commands_.OpenDroppedPath(path); });
+}
+
+// Commands never nest: one that arrives while another still shows its notice or dialog is
+// dropped.
+void MainWindow::RunExclusive(const std::function<void()>& command) {
   if (commandRunning_) return;
   commandRunning_ = true;
-  RunCommand(id);
+  command();
   commandRunning_ = false;
 }
 

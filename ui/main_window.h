@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/win32_handles.h"
@@ -28,8 +30,9 @@ class MainWindow final : public FormView {
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
-  // Creates and shows the window with its controls, then runs the start-up step.
-  bool Create(int showCommand);
+  // Creates and shows the window with its controls, then runs the start-up step and takes the
+  // path named on the command line, if any.
+  bool Create(int showCommand, const std::optional<std::wstring>& path);
 
   // Delivers messages until the window is gone; the exit code of the program.
   int RunMessageLoop();
@@ -50,6 +53,8 @@ class MainWindow final : public FormView {
   void ApplyDpi(UINT dpi, const RECT* suggestedWindowRect);
   void SizeWindowToClient(UINT dpi);
   void OnCommand(int id);
+  void OnDropFiles(HDROP drop);
+  void RunExclusive(const std::function<void()>& command);
   void RunCommand(int id);
   void OnActivate(WPARAM wParam);
   void FollowMode();
