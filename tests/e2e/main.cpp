@@ -44,9 +44,11 @@ void RunMainPhase(Report& report, ConsoleStandIn& console, const std::wstring& e
   CheckChosenFolderFailures(session, cRoot);
   CheckLongPickedPath(session, cRoot);
   CheckCancelledPick(session);
+  CheckDrops(session, cRoot);
   CheckExitButton(session);
   CheckCloseMessages(report, exe, cRoot);
   CheckExitDuringNotice(report, console, exe, cRoot);
+  CheckPathArguments(report, console, exe, cRoot);
 }
 
 void RunNoDrivePhase(Report& report, ConsoleStandIn& console, const std::wstring& exe,

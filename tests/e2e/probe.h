@@ -39,7 +39,8 @@ class Probe {
   // The window's menu bar, items of submenus right after the item that opens them.
   std::optional<std::vector<MenuEntry>> ReadMenu(HWND window);
   std::optional<FontInfo> ReadFont(HWND control);
-  // Drops paths on the window as the shell does; false when the drop could not be posted.
+  // Drops paths on the window as the shell does and waits until the window has handled the drop;
+  // false when it could not be delivered.
   bool Drop(HWND window, const std::vector<std::wstring>& paths);
 
  private:

@@ -71,8 +71,14 @@ bool DropFiles(HWND window, const wchar_t* paths) {
   drop->fWide = TRUE;
   std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), paths, chars * sizeof(wchar_t));
   GlobalUnlock(memory);
-  // The receiver frees the drop with DragFinish.
-  if (PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0)) return true;
+  // Sent rather than posted, so that the driver knows when the window has taken the drop. The
+  // window releases it with DragFinish, also when it is still at work after the time-out.
+  DWORD_PTR result = 0;
+  if (SendMessageTimeoutW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0, SMTO_NORMAL,
+                          kSendTimeoutMs, &result) ||
+      GetLastError() == ERROR_TIMEOUT) {
+    return true;
+  }
   GlobalFree(memory);
   return false;
 }

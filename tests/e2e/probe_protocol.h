@@ -15,8 +15,9 @@ enum class ProbeRequest : std::uint32_t {
   ReadMenu = 1,
   // The control's font: face, height, character set and weight, separated by TABs.
   ReadFont = 2,
-  // Posts WM_DROPFILES to the window with the paths of text, each ended by a null character.
-  // The drop is made in TAV's own memory, as the shell makes one.
+  // Hands the window WM_DROPFILES with the paths of text, each ended by a null character, and
+  // answers once the window has handled it. The drop is made in TAV's own memory, as the shell
+  // makes one.
   DropFiles = 3,
 };
 

@@ -49,6 +49,11 @@ void CheckPickedFolders(Session& session, const std::wstring& cRoot);
 void CheckChosenFolderFailures(Session& session, const std::wstring& cRoot);
 void CheckLongPickedPath(Session& session, const std::wstring& cRoot);
 void CheckCancelledPick(Session& session);
+// Drops on the window, from fixed-folder mode on; D:\duzaz must exist.
+void CheckDrops(Session& session, const std::wstring& cRoot);
+// Starts of the program with a path on its command line; D:\duzaz must exist.
+void CheckPathArguments(Report& report, ConsoleStandIn& console, const std::wstring& exe,
+                        const std::wstring& cRoot);
 
 // D:\duzaz cannot be listed: the failure is reported, not taken for "nothing there".
 void CheckUnreadableWorkFolder(Session& session);

@@ -1,4 +1,5 @@
-// Chosen-folder mode: a file picked in the Open dialog decides the folder of every command.
+// Chosen-folder mode: a file picked in the Open dialog, dropped on the window or named on the
+// command line decides the folder of every command; so does a folder dropped or named.
 #include "tests/e2e/scenarios.h"
 #include "ui/control_ids.h"
 
@@ -11,6 +12,25 @@ std::wstring ScriptWritten(const std::wstring& folder) {
 }
 
 std::wstring Quoted(const std::wstring& folder) { return L"\"" + folder + L"\""; }
+
+// After a drop or a start with a path: the label names folder, nothing changed on disk, and the
+// next 开始 with the boxes holding oldExt and newExt writes its script there and types typed.
+void ExpectWorkFolder(Session& session, const std::wstring& what, const std::wstring& folder,
+                      const std::wstring& oldExt, const std::wstring& newExt,
+                      const std::wstring& typed) {
+  const std::wstring script = folder + L"\\tav.bat";
+  session.ExpectLabel2(what, L"当前目录 " + folder);
+  session.ExpectChanges(what, {});
+  session.BeginStep();
+  session.ClickStart();
+  session.ExpectNotice(what + L", 开始", ScriptWritten(folder), kNoticeTitle,
+                       NoticeIcon::Information);
+  session.ExpectFile(what + L", 开始", script,
+                     "ren *." + Gbk(oldExt) + " *." + Gbk(newExt) + "\r\n");
+  session.ExpectTyped(what + L", 开始", typed);
+  session.ExpectChanges(what + L", 开始", {script});
+  RemoveTree(script);
+}
 
 }  // namespace
 
@@ -178,6 +198,123 @@ void CheckCancelledPick(Session& session) {
   session.ExpectTyped(L"开始 after a cancelled 目录", L"explorer D:\\duzaz");
   session.ExpectFile(L"开始 after a cancelled 目录", kWorkScript, "ren *.abc *.def\r\n");
   session.ExpectChanges(L"开始 after a cancelled 目录", {kWorkScript});
+}
+
+void CheckDrops(Session& session, const std::wstring& cRoot) {
+  const std::wstring one = cRoot + L"\\dropped";
+  const std::wstring other = cRoot + L"\\dropped too";
+  const std::wstring folder = cRoot + L"\\drop folder";
+  MakeFolder(one);
+  WriteBytes(one + L"\\photo.JPG", "jpeg");
+  MakeFolder(other);
+  WriteBytes(other + L"\\notes.txt", "text");
+  MakeFolder(folder);
+  const std::wstring fixedTyped = L"explorer " + std::wstring(kWorkFolder);
+  // In order, from fixed-folder mode on: each drop that is taken changes the mode.
+  const struct {
+    const wchar_t* what;
+    std::vector<std::wstring> paths;
+    std::wstring text1;  // afterwards, when the boxes held "old" and "new"
+    std::wstring folder;
+    std::wstring typed;
+  } cases[] = {
+      {L"a drop of nothing", {}, L"old", kWorkFolder, fixedTyped},
+      {L"a drop of a path where nothing is",
+       {cRoot + L"\\gone.txt"},
+       L"old",
+       kWorkFolder,
+       fixedTyped},
+      {L"a drop of one file", {one + L"\\photo.JPG"}, L"JPG", one, L"explorer " + one},
+      {L"a drop of several files",
+       {other + L"\\notes.txt", one + L"\\photo.JPG"},
+       L"txt",
+       other,
+       L"explorer " + Quoted(other)},
+      {L"a drop of a folder", {folder}, L"old", folder, L"explorer " + Quoted(folder)},
+      {L"a drop of a drive's root", {L"D:\\"}, L"old", L"D:", L"explorer D:"},
+  };
+  for (const auto& c : cases) {
+    session.SetBoxes(L"old", L"new");
+    session.BeginStep();
+    if (!session.Drop(c.what, c.paths)) continue;
+    session.ExpectNoNotice(c.what);
+    session.ExpectBoxes(c.what, c.text1, L"new");
+    ExpectWorkFolder(session, c.what, c.folder, c.text1, L"new", c.typed);
+  }
+
+  // One command at a time: a drop while a notice or the Open dialog is open is ignored. Had it
+  // been taken, Text1 would read JPG.
+  const std::wstring duringNotice = L"a drop while a notice is open";
+  session.SetBoxes(L"old", L"new");
+  session.BeginStep();
+  session.Menu(ids::kMenuHelp);
+  if (const auto notice = session.TakeNotice(duringNotice)) {
+    session.Drop(duringNotice, {one + L"\\photo.JPG"});
+    AnswerNotice(notice->box, IDOK);
+  }
+  session.ExpectNoNotice(duringNotice);
+  session.ExpectBoxes(duringNotice, L"old", L"new");
+  ExpectWorkFolder(session, duringNotice, L"D:", L"old", L"new", L"explorer D:");
+
+  const std::wstring duringDialog = L"a drop while the Open dialog is open";
+  session.BeginStep();
+  session.Menu(ids::kMenuDirectory);
+  if (const HWND dialog = WaitForOpenDialog(session.app().processId(), 5000)) {
+    session.Drop(duringDialog, {one + L"\\photo.JPG"});
+    CancelOpenDialog(dialog);
+  } else {
+    session.report().Fail(duringDialog + L": the Open dialog appears", Quote(kOpenDialogTitle),
+                          L"no such dialog");
+  }
+  session.ExpectBoxes(duringDialog, L"old", L"new");
+  ExpectWorkFolder(session, duringDialog, kWorkFolder, L"old", L"new", fixedTyped);
+}
+
+void CheckPathArguments(Report& report, ConsoleStandIn& console, const std::wstring& exe,
+                        const std::wstring& cRoot) {
+  const std::wstring files = cRoot + L"\\named";
+  const std::wstring folder = cRoot + L"\\named folder";
+  const std::wstring missing = cRoot + L"\\gone.txt";
+  MakeFolder(files);
+  WriteBytes(files + L"\\photo.JPG", "jpeg");
+  MakeFolder(folder);
+  const struct {
+    const wchar_t* what;
+    std::wstring arguments;  // as the shell writes them
+    std::wstring notice;     // at start; empty for none
+    std::wstring text1;      // at start
+    std::wstring folder;
+    std::wstring typed;
+  } cases[] = {
+      {L"a start with a file", Quoted(files + L"\\photo.JPG"), L"", L"JPG", files,
+       L"explorer " + files},
+      {L"a start with a file and further arguments",
+       Quoted(files + L"\\photo.JPG") + L" " + Quoted(folder) + L" x", L"", L"JPG", files,
+       L"explorer " + files},
+      {L"a start with a path relative to the current folder", L"named\\photo.JPG", L"", L"JPG",
+       files, L"explorer " + files},
+      // A quoted folder with a closing backslash, as "C:\" comes from the shell.
+      {L"a start with a folder", Quoted(folder + L"\\"), L"", L"", folder,
+       L"explorer " + Quoted(folder)},
+      {L"a start with a path where nothing is", Quoted(missing), L"没有找到" + missing + L"。", L"",
+       kWorkFolder, L"explorer " + std::wstring(kWorkFolder)},
+  };
+  for (const auto& c : cases) {
+    auto app = TavApp::Launch(exe, cRoot, report, c.arguments);
+    if (!app) continue;
+    Session session(report, console, *app, {L"D:\\", cRoot});
+    session.BeginStep();
+    if (c.notice.empty()) {
+      session.ExpectNoNotice(c.what);
+    } else {
+      session.ExpectNotice(c.what, c.notice, kNoticeTitle, NoticeIcon::Stop);
+    }
+    session.ExpectBoxes(c.what, c.text1, L"");
+    const std::wstring oldExt = c.text1.empty() ? L"old" : c.text1;
+    session.SetBoxes(oldExt, L"new");
+    ExpectWorkFolder(session, c.what, c.folder, oldExt, L"new", c.typed);
+    CheckExitButton(session);
+  }
 }
 
 }  // namespace tav::e2e

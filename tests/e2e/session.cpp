@@ -77,11 +77,11 @@ bool HoldsDescription(const std::wstring& text, const std::wstring& description)
 }  // namespace
 
 std::unique_ptr<TavApp> TavApp::Launch(const std::wstring& exe, const std::wstring& workingDir,
-                                       Report& report) {
+                                       Report& report, const std::wstring& arguments) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION created = {};
-  std::wstring commandLine = L"\"" + exe + L"\"";
+  std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
   if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       workingDir.c_str(), &startup, &created)) {
     report.Fail(L"TAV.exe starts", L"a new process of " + exe,
@@ -304,6 +304,14 @@ void Session::ExpectAlive(const std::wstring& what) {
   }
   report_.Check(answered, what + L": TAV still runs and answers the next command",
                 L"the help notice", app_.Running() ? L"no help notice" : L"the process ended");
+}
+
+bool Session::Drop(const std::wstring& what, const std::vector<std::wstring>& paths) {
+  Probe* probe = app_.probe(report_);
+  if (!probe) return false;
+  if (probe->Drop(app_.main, paths)) return true;
+  report_.Fail(what + L": the drop reaches the window", L"handled", L"not delivered");
+  return false;
 }
 
 bool Session::Pick(const std::wstring& what, const std::wstring& path) {

@@ -21,9 +21,10 @@ inline constexpr DWORD kQuietWaitMs = 150;
 
 class TavApp {
  public:
-  // Starts the program and waits for its main window; reports one check either way.
+  // Starts the program, with the command-line arguments given, and waits for its main window;
+  // reports one check either way.
   static std::unique_ptr<TavApp> Launch(const std::wstring& exe, const std::wstring& workingDir,
-                                        Report& report);
+                                        Report& report, const std::wstring& arguments = {});
   ~TavApp();
   TavApp(const TavApp&) = delete;
   TavApp& operator=(const TavApp&) = delete;
@@ -93,6 +94,10 @@ class Session {
   void ExpectChanges(const std::wstring& what, std::vector<std::wstring> paths);
   // The program still runs and still answers a command (Help shows its notice).
   void ExpectAlive(const std::wstring& what);
+
+  // Drops paths on the window as the shell does, and returns once the window has handled the
+  // drop; false, after a failed check, when it could not be made.
+  bool Drop(const std::wstring& what, const std::vector<std::wstring>& paths);
 
   // Opens 目录 and chooses path in the Open dialog; false when that did not work out.
   bool Pick(const std::wstring& what, const std::wstring& path);
