@@ -66,6 +66,10 @@ bool DropFiles(HWND window, const wchar_t* paths) {
       GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + (chars + 1) * sizeof(wchar_t));
   if (!memory) return false;
   auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  if (!drop) {
+    GlobalFree(memory);
+    return false;
+  }
   drop->pFiles = sizeof(DROPFILES);
   drop->pt = {10, 10};
   drop->fWide = TRUE;
@@ -85,7 +89,8 @@ bool DropFiles(HWND window, const wchar_t* paths) {
 
 }  // namespace
 
-extern "C" __declspec(dllexport) DWORD WINAPI TavProbe(void* parameter) {
+// Exported by probe_dll.def under its plain name, also where stdcall names are decorated (32-bit).
+extern "C" DWORD WINAPI TavProbe(void* parameter) {
   auto* block = static_cast<ProbeBlock*>(parameter);
   const HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(block->window));
   std::wstring answer;

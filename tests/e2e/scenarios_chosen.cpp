@@ -259,7 +259,7 @@ void CheckDrops(Session& session, const std::wstring& cRoot) {
   const std::wstring duringDialog = L"a drop while the Open dialog is open";
   session.BeginStep();
   session.Menu(ids::kMenuDirectory);
-  if (const HWND dialog = WaitForOpenDialog(session.app().processId(), 5000)) {
+  if (const HWND dialog = WaitForOpenDialog(session.app().processId(), kNoticeWaitMs)) {
     session.Drop(duringDialog, {one + L"\\photo.JPG"});
     CancelOpenDialog(dialog);
   } else {

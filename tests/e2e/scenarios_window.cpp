@@ -125,9 +125,7 @@ void ExpectEndsQuietly(Report& report, TavApp& app, const std::wstring& what) {
 
 // --- the window as the user sees it ---
 
-constexpr DWORD kNoticeWaitMs = 5000;
-
-// The items one per line, indented by depth; an item that opens a submenu ends with ▸.
+// The items in order, each indented by its depth; an item that opens a submenu ends with ▸.
 std::wstring MenuText(const std::vector<MenuEntry>& menu) {
   std::wstring text;
   for (const auto& entry : menu) {

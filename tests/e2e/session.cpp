@@ -9,7 +9,6 @@ namespace tav::e2e {
 
 namespace {
 
-constexpr DWORD kNoticeWaitMs = 5000;
 constexpr DWORD kLabelWaitMs = 2000;
 
 std::wstring CodesText(const std::vector<std::uint16_t>& codes) {

@@ -18,6 +18,8 @@
 namespace tav::e2e {
 
 inline constexpr DWORD kQuietWaitMs = 150;
+// How long a notice or the Open dialog may take to appear.
+inline constexpr DWORD kNoticeWaitMs = 5000;
 
 class TavApp {
  public:
