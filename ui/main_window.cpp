@@ -123,7 +123,7 @@ bool MainWindow::Create(int showCommand) {
   // The load step runs once the window is on the screen, so that starting the command
   // interpreter does not hold it back, and still before the message loop delivers any input.
   commands_.OnStartup();
-  FollowMode();
+  ShowCurrentFolder();
   return true;
 }
 
@@ -195,11 +195,8 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // Menu items and button clicks both come with notification code 0.
       if (HIWORD(wParam) == 0) {
         OnCommand(LOWORD(wParam));
-        FollowMode();
+        ShowCurrentFolder();
       }
-      return 0;
-    case WM_TIMER:
-      if (wParam == ids::kTimer1) RefreshStatus();
       return 0;
     case WM_CTLCOLORSTATIC: {
       // Labels are drawn on the window's own button-face background.
@@ -215,7 +212,6 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnActivate(wParam);
       return 0;
     case WM_DESTROY:
-      ::KillTimer(window_, ids::kTimer1);
       ::PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY: {
@@ -360,32 +356,13 @@ void MainWindow::OnActivate(WPARAM wParam) {
   }
 }
 
-// Only a command changes the mode. The label changes only in chosen-folder mode, where every tick
-// rewrites it, and when the mode changes; so the timer runs in chosen-folder mode alone, and an
-// idle window in fixed-folder mode gets no ticks at all.
-void MainWindow::FollowMode() {
+// Only the commands change the mode, so the label is brought up to date after each of them and
+// needs no timer. It is written only when its text changes: an idle window does no work at all.
+void MainWindow::ShowCurrentFolder() {
   if (window_ == nullptr) return;  // Exit has closed the window
-  if (InChosenFolderMode(state_)) {
-    if (!refreshTimerRunning_) {
-      refreshTimerRunning_ = ::SetTimer(window_, ids::kTimer1, 1, nullptr) != 0;
-    }
-    return;
+  if (UpdateStatusText(state_, statusCaption_)) {
+    ::SetWindowTextW(Control(ids::kLabel2), statusCaption_.c_str());
   }
-  RefreshStatus();
-  if (refreshTimerRunning_) {
-    ::KillTimer(window_, ids::kTimer1);
-    refreshTimerRunning_ = false;
-  }
-}
-
-void MainWindow::RefreshStatus() {
-  std::wstring caption = StatusText(state_);
-  // For a picked folder the label is rewritten on every tick. For the fixed folder only a change
-  // is written; that brings the label back to the fixed folder after the Open dialog was
-  // cancelled.
-  if (!InChosenFolderMode(state_) && caption == statusCaption_) return;
-  ::SetWindowTextW(Control(ids::kLabel2), caption.c_str());
-  statusCaption_ = std::move(caption);
 }
 
 void MainWindow::ShowHelp() { platform_.NoticeBox(kHelpText, kHelpTitle, Icon::Information); }
