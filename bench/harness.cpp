@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cctype>
@@ -340,12 +341,33 @@ std::optional<ThreadTotals> UnixThreadTotals(const std::wstring& unixPid) {
 
 // ---- the two measurements
 
+// Waits until every process that the given one started has ended: TAV starts a command
+// interpreter, which must not run on into the next program's start-up.
+void WaitForChildrenOf(DWORD pid) {
+  Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot.valid()) return;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+       more = Process32NextW(snapshot.get(), &entry)) {
+    if (entry.th32ParentProcessID != pid) continue;
+    Handle child(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (child.valid()) WaitForSingleObject(child.get(), kExitTimeoutMs);
+  }
+}
+
 double StartupMs(const std::wstring& exe) {
-  const double start = NowMs();
-  Child child(exe);
-  const HWND window = WaitForVisibleWindow(child.process(), child.pid(), kWindowTimeoutMs);
-  const double elapsed = NowMs() - start;
-  if (!window) Fail("no visible window from " + ToUtf8(exe));
+  double elapsed = 0;
+  DWORD pid = 0;
+  {
+    const double start = NowMs();
+    Child child(exe);
+    pid = child.pid();
+    const HWND window = WaitForVisibleWindow(child.process(), pid, kWindowTimeoutMs);
+    elapsed = NowMs() - start;
+    if (!window) Fail("no visible window from " + ToUtf8(exe));
+  }
+  WaitForChildrenOf(pid);
   return elapsed;
 }
 
