@@ -1,17 +1,23 @@
 // Measuring harness for scripts/bench. It starts a window program, times how long the program
-// takes to show its main window, lets it idle while counting the CPU time it uses, and reads its
-// peak working set. Output is one "key value" line per result, for the script to tabulate.
+// takes to show its main window, lets it idle while counting the CPU time it uses and how often
+// it wakes up, and reads its working set. Output is one "key value" line per result, for the
+// script to tabulate.
 //
-//   tav_bench startup <runs> <exeA> <exeB>        alternates A and B, one time per line
+//   tav_bench startup <runs> <exe> <exe>...        each run starts every program once, in an
+//                                                  order that rotates from run to run; one
+//                                                  startup_<k>_ms line per program and run
 //   tav_bench idle <seconds> <exe> [<pickedFile>]  idle cost, optionally after picking a file
 //                                                  through TAV's Open dialog
 //
 // Under Wine, GetProcessTimes reports no CPU time for another process, so the CPU time is read
-// from the Linux side of the Wine process (its /proc entry, reached through drive Z:). The
-// wineserver's share is measured the same way: every timer tick and message passes through it.
+// from the Linux side of the Wine process (its /proc entry, reached through drive Z:), and so is
+// the number of wake-ups: the voluntary context switches of its threads, each one a sleep that
+// ended. The wineserver's share is measured the same way: every timer tick and message passes
+// through it.
 #include <windows.h>
 
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cctype>
@@ -22,6 +28,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/control_ids.h"
@@ -291,49 +298,94 @@ std::optional<std::wstring> FindUnixProcess(const std::string& text, bool prefix
   return std::nullopt;
 }
 
-// CPU time in nanoseconds that all threads of the Linux process have used so far.
-std::optional<double> UnixCpuNs(const std::wstring& unixPid) {
+// The number after "name:" on the line of a /proc status file that starts with the name.
+std::optional<double> StatusField(const std::string& status, std::string_view name) {
+  for (std::size_t line = 0; line < status.size();) {
+    const std::size_t end = std::min(status.find('\n', line), status.size());
+    const std::string_view text(status.data() + line, end - line);
+    if (text.size() > name.size() && text.starts_with(name) && text[name.size()] == ':') {
+      return std::strtod(status.c_str() + line + name.size() + 1, nullptr);
+    }
+    line = end + 1;
+  }
+  return std::nullopt;
+}
+
+// What all threads of a Linux process have used so far.
+struct ThreadTotals {
+  double cpuNs = 0;              // CPU time
+  double voluntarySwitches = 0;  // sleeps, each ended by a wake-up
+};
+
+std::optional<ThreadTotals> UnixThreadTotals(const std::wstring& unixPid) {
   const std::wstring taskFolder = L"Z:\\proc\\" + unixPid + L"\\task\\";
   WIN32_FIND_DATAW entry;
   FindHandle find(FindFirstFileW((taskFolder + L"*").c_str(), &entry));
   if (!find.valid()) return std::nullopt;
-  double total = 0;
+  ThreadTotals totals;
   bool any = false;
   do {
     if (!IsNumber(entry.cFileName)) continue;
-    const auto schedstat = ReadUnixFile(taskFolder + entry.cFileName + L"\\schedstat");
-    if (!schedstat) continue;
-    total += std::strtod(schedstat->c_str(), nullptr);
+    const std::wstring thread = taskFolder + entry.cFileName;
+    const auto schedstat = ReadUnixFile(thread + L"\\schedstat");
+    const auto status = ReadUnixFile(thread + L"\\status");
+    const auto switches = status ? StatusField(*status, "voluntary_ctxt_switches") : std::nullopt;
+    if (!schedstat || !switches) continue;  // the thread ended meanwhile
+    totals.cpuNs += std::strtod(schedstat->c_str(), nullptr);
+    totals.voluntarySwitches += *switches;
     any = true;
   } while (FindNextFileW(find.get(), &entry));
   if (!any) return std::nullopt;
-  return total;
+  return totals;
 }
 
 // ---- the two measurements
 
+// Waits until every process that the given one started has ended: TAV starts a command
+// interpreter, which must not run on into the next program's start-up.
+void WaitForChildrenOf(DWORD pid) {
+  Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot.valid()) return;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+       more = Process32NextW(snapshot.get(), &entry)) {
+    if (entry.th32ParentProcessID != pid) continue;
+    Handle child(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (child.valid()) WaitForSingleObject(child.get(), kExitTimeoutMs);
+  }
+}
+
 double StartupMs(const std::wstring& exe) {
-  const double start = NowMs();
-  Child child(exe);
-  const HWND window = WaitForVisibleWindow(child.process(), child.pid(), kWindowTimeoutMs);
-  const double elapsed = NowMs() - start;
-  if (!window) Fail("no visible window from " + ToUtf8(exe));
+  double elapsed = 0;
+  DWORD pid = 0;
+  {
+    const double start = NowMs();
+    Child child(exe);
+    pid = child.pid();
+    const HWND window = WaitForVisibleWindow(child.process(), pid, kWindowTimeoutMs);
+    elapsed = NowMs() - start;
+    if (!window) Fail("no visible window from " + ToUtf8(exe));
+  }
+  WaitForChildrenOf(pid);
   return elapsed;
 }
 
-int RunStartup(int runs, const std::wstring& exeA, const std::wstring& exeB) {
+int RunStartup(int runs, const std::vector<std::wstring>& exes) {
   // One unrecorded run of each first: the first start of a program pays for reading it from disk.
-  StartupMs(exeA);
-  StartupMs(exeB);
-  for (int i = 0; i < runs; ++i) {
-    // Alternate which one goes first, so that neither always follows the other.
-    const bool aFirst = i % 2 == 0;
-    const double first = StartupMs(aFirst ? exeA : exeB);
-    Sleep(200);
-    const double second = StartupMs(aFirst ? exeB : exeA);
-    Sleep(200);
-    Emit("startup_a_ms", aFirst ? first : second);
-    Emit("startup_b_ms", aFirst ? second : first);
+  for (const auto& exe : exes) StartupMs(exe);
+  const std::size_t count = exes.size();
+  for (int run = 0; run < runs; ++run) {
+    // Rotate which one goes first, so that each takes every place in the order equally often.
+    std::vector<double> times(count);
+    for (std::size_t place = 0; place < count; ++place) {
+      const std::size_t k = (static_cast<std::size_t>(run) + place) % count;
+      times[k] = StartupMs(exes[k]);
+      Sleep(200);
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+      Emit(("startup_" + std::to_string(k) + "_ms").c_str(), times[k]);
+    }
   }
   return 0;
 }
@@ -370,6 +422,43 @@ std::string Ratio(double part, double wallMs) {
   return std::to_string(part / 1e6 / wallMs * 100.0);  // percent of one core
 }
 
+std::string PerSecond(double count, double wallMs) {
+  return std::to_string(count * 1000.0 / wallMs);
+}
+
+void EmitIdleCost(const char* who, const std::optional<ThreadTotals>& before,
+                  const std::optional<ThreadTotals>& after, double wallMs) {
+  if (!before || !after) return;
+  Emit(("cpu_" + std::string(who) + "_pct").c_str(), Ratio(after->cpuNs - before->cpuNs, wallMs));
+  Emit(("wakeups_" + std::string(who) + "_per_s").c_str(),
+       PerSecond(after->voluntarySwitches - before->voluntarySwitches, wallMs));
+}
+
+// Working set now and at its peak, the part of it that is the program's own memory rather than
+// mapped files, and the modules loaded into the process.
+void EmitMemory(const Child& child, const std::wstring& unixPid) {
+  PROCESS_MEMORY_COUNTERS memory{};
+  memory.cb = sizeof memory;
+  if (K32GetProcessMemoryInfo(child.process(), &memory, sizeof memory)) {
+    Emit("working_set", static_cast<double>(memory.WorkingSetSize));
+    Emit("peak_working_set", static_cast<double>(memory.PeakWorkingSetSize));
+  }
+  if (const auto status = ReadUnixFile(L"Z:\\proc\\" + unixPid + L"\\status")) {
+    if (const auto kb = StatusField(*status, "RssAnon")) Emit("rss_anon", *kb * 1024);
+    if (const auto kb = StatusField(*status, "RssFile")) Emit("rss_file", *kb * 1024);
+  }
+  HMODULE modules[512];
+  DWORD bytes = 0;
+  if (!K32EnumProcessModules(child.process(), modules, sizeof modules, &bytes)) return;
+  std::string names;
+  for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
+    wchar_t name[MAX_PATH] = {};
+    if (K32GetModuleBaseNameW(child.process(), modules[i], name, MAX_PATH) == 0) continue;
+    names += (names.empty() ? "" : ",") + Lower(ToUtf8(name));
+  }
+  Emit("modules", names);
+}
+
 int RunIdle(double seconds, const std::wstring& exe, const std::optional<std::wstring>& pick) {
   Child child(exe);
   const HWND window = WaitForVisibleWindow(child.process(), child.pid(), kWindowTimeoutMs);
@@ -380,42 +469,35 @@ int RunIdle(double seconds, const std::wstring& exe, const std::optional<std::ws
   const auto unixPid = FindUnixProcess(ToUtf8(exe), true);
   const auto serverPid = FindUnixProcess("wineserver", false);
   if (!unixPid) Fail("cannot find the Linux process of " + ToUtf8(exe));
-  const auto processBefore = UnixCpuNs(*unixPid);
-  const auto serverBefore = serverPid ? UnixCpuNs(*serverPid) : std::nullopt;
+  const auto processBefore = UnixThreadTotals(*unixPid);
+  const auto serverBefore = serverPid ? UnixThreadTotals(*serverPid) : std::nullopt;
   const double start = NowMs();
   Sleep(static_cast<DWORD>(seconds * 1000));
-  const auto processAfter = UnixCpuNs(*unixPid);
-  const auto serverAfter = serverPid ? UnixCpuNs(*serverPid) : std::nullopt;
+  const auto processAfter = UnixThreadTotals(*unixPid);
+  const auto serverAfter = serverPid ? UnixThreadTotals(*serverPid) : std::nullopt;
   const double wallMs = NowMs() - start;
 
-  PROCESS_MEMORY_COUNTERS memory{};
-  memory.cb = sizeof memory;
-  const bool haveMemory = K32GetProcessMemoryInfo(child.process(), &memory, sizeof memory);
   if (!child.Running()) Fail("the program ended while idle");
+  EmitMemory(child, *unixPid);
   child.Stop();
 
-  if (processBefore && processAfter) {
-    Emit("cpu_process_pct", Ratio(*processAfter - *processBefore, wallMs));
-  }
-  if (serverBefore && serverAfter) {
-    Emit("cpu_wineserver_pct", Ratio(*serverAfter - *serverBefore, wallMs));
-  }
-  if (haveMemory) Emit("peak_working_set", static_cast<double>(memory.PeakWorkingSetSize));
+  EmitIdleCost("process", processBefore, processAfter, wallMs);
+  EmitIdleCost("wineserver", serverBefore, serverAfter, wallMs);
   return 0;
 }
 
 int Usage() {
   std::fputs(
-      "usage: tav_bench startup <runs> <exeA> <exeB>\n"
+      "usage: tav_bench startup <runs> <exe> <exe>...\n"
       "       tav_bench idle <seconds> <exe> [<pickedFile>]\n",
       stderr);
   return 2;
 }
 
 int Run(const std::vector<std::wstring>& args) {
-  if (args.size() == 4 && args[0] == L"startup") {
+  if (args.size() >= 4 && args[0] == L"startup") {
     const int runs = _wtoi(args[1].c_str());
-    return runs > 0 ? RunStartup(runs, args[2], args[3]) : Usage();
+    return runs > 0 ? RunStartup(runs, {args.begin() + 2, args.end()}) : Usage();
   }
   if ((args.size() == 3 || args.size() == 4) && args[0] == L"idle") {
     const double seconds = _wtof(args[1].c_str());

@@ -21,6 +21,4 @@ inline constexpr int kMenuClear = 203;      // qc 清除
 inline constexpr int kMenuHelp = 204;       // bz 帮助
 inline constexpr int kMenuAbout = 205;      // gy 关于
 
-inline constexpr unsigned kTimer1 = 1;
-
 }  // namespace tav::ids

@@ -130,7 +130,7 @@ bool MainWindow::Create(int showCommand, const std::optional<std::wstring>& path
   // A file dropped on the program's icon, sent with Send To or opened with the program comes as
   // its path on the command line; Exit may have ended the program during a start-up notice.
   if (path && !Closed()) RunExclusive([&] { commands_.OpenArgumentPath(*path); });
-  FollowMode();
+  ShowCurrentFolder();
   return true;
 }
 
@@ -202,15 +202,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // Menu items and button clicks both come with notification code 0.
       if (HIWORD(wParam) == 0) {
         OnCommand(LOWORD(wParam));
-        FollowMode();
+        ShowCurrentFolder();
       }
       return 0;
     case WM_DROPFILES:
       OnDropFiles(reinterpret_cast<HDROP>(wParam));
-      FollowMode();
-      return 0;
-    case WM_TIMER:
-      if (wParam == ids::kTimer1) RefreshStatus();
+      ShowCurrentFolder();
       return 0;
     case WM_CTLCOLORSTATIC: {
       // Labels are drawn on the window's own button-face background.
@@ -226,7 +223,6 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnActivate(wParam);
       return 0;
     case WM_DESTROY:
-      ::KillTimer(window_, ids::kTimer1);
       ::PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY: {
@@ -383,32 +379,13 @@ void MainWindow::OnActivate(WPARAM wParam) {
   }
 }
 
-// Only a command changes the mode. The label changes only in chosen-folder mode, where every tick
-// rewrites it, and when the mode changes; so the timer runs in chosen-folder mode alone, and an
-// idle window in fixed-folder mode gets no ticks at all.
-void MainWindow::FollowMode() {
+// Only the commands change the mode, so the label is brought up to date after each of them and
+// needs no timer. It is written only when its text changes: an idle window does no work at all.
+void MainWindow::ShowCurrentFolder() {
   if (window_ == nullptr) return;  // Exit has closed the window
-  if (InChosenFolderMode(state_)) {
-    if (!refreshTimerRunning_) {
-      refreshTimerRunning_ = ::SetTimer(window_, ids::kTimer1, 1, nullptr) != 0;
-    }
-    return;
+  if (UpdateStatusText(state_, statusCaption_)) {
+    ::SetWindowTextW(Control(ids::kLabel2), statusCaption_.c_str());
   }
-  RefreshStatus();
-  if (refreshTimerRunning_) {
-    ::KillTimer(window_, ids::kTimer1);
-    refreshTimerRunning_ = false;
-  }
-}
-
-void MainWindow::RefreshStatus() {
-  std::wstring caption = StatusText(state_);
-  // For a picked folder the label is rewritten on every tick. For the fixed folder only a change
-  // is written; that brings the label back to the fixed folder after the Open dialog was
-  // cancelled.
-  if (!InChosenFolderMode(state_) && caption == statusCaption_) return;
-  ::SetWindowTextW(Control(ids::kLabel2), caption.c_str());
-  statusCaption_ = std::move(caption);
 }
 
 void MainWindow::ShowHelp() { platform_.NoticeBox(kHelpText, kHelpTitle, Icon::Information); }

@@ -1,5 +1,5 @@
-// The program's one window, Form1: the extension boxes, the buttons, the status label, the menu
-// bar and the refresh timer. It owns the workflow state and routes every event to a command.
+// The program's one window, Form1: the extension boxes, the buttons, the status label and the
+// menu bar. It owns the workflow state and routes every event to a command.
 #pragma once
 
 #include <windows.h>
@@ -57,8 +57,7 @@ class MainWindow final : public FormView {
   void RunExclusive(const std::function<void()>& command);
   void RunCommand(int id);
   void OnActivate(WPARAM wParam);
-  void FollowMode();
-  void RefreshStatus();
+  void ShowCurrentFolder();
   void ShowHelp();
   void ShowAbout();
   HWND Control(int id) const { return ::GetDlgItem(window_, id); }
@@ -69,7 +68,6 @@ class MainWindow final : public FormView {
   DpiSupport dpi_;
   ControlFonts fonts_;
   std::wstring statusCaption_;  // what the status label shows
-  bool refreshTimerRunning_ = false;
   // True while a command runs: its notice or the Open dialog may be on the screen, and a click
   // that still reaches the window then (a queued or automated one) must not start another.
   bool commandRunning_ = false;

@@ -1,5 +1,7 @@
 #include "workflow/form_state.h"
 
+#include <utility>
+
 namespace tav {
 
 std::wstring ModeFolder(const FormState& state) {
@@ -7,5 +9,12 @@ std::wstring ModeFolder(const FormState& state) {
 }
 
 std::wstring StatusText(const FormState& state) { return L"当前目录 " + ModeFolder(state); }
+
+bool UpdateStatusText(const FormState& state, std::wstring& shown) {
+  std::wstring text = StatusText(state);
+  if (text == shown) return false;
+  shown = std::move(text);
+  return true;
+}
 
 }  // namespace tav

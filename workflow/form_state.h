@@ -35,4 +35,8 @@ std::wstring ModeFolder(const FormState& state);
 // The caption of the status label for the current mode.
 std::wstring StatusText(const FormState& state);
 
+// Brings shown, the caption the status label shows, up to the current mode. True when it
+// changed, which is the only time the label needs writing.
+bool UpdateStatusText(const FormState& state, std::wstring& shown);
+
 }  // namespace tav

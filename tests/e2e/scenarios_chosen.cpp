@@ -62,10 +62,21 @@ void CheckChosenFolder(Session& session, const std::wstring& cRoot) {
   session.ExpectLabel2(L"创建 in chosen-folder mode", L"当前目录 " + folder);
   session.ExpectChanges(L"创建 in chosen-folder mode", {});
 
+  // The label is written when the folder changes and at no other time: a mark put into it stays
+  // while the program idles, through a pick in the same folder and through 清除. A periodic
+  // refresh would overwrite it.
+  session.MarkLabel2();
+  session.ExpectLabel2Marked(L"idle in chosen-folder mode");
+  WriteBytes(folder + L"\\other.png", "png");
+  if (session.Pick(L"目录 other.png in the same folder", folder + L"\\other.png")) {
+    session.ExpectLabel2Marked(L"目录 other.png in the same folder");
+  }
+
   const std::wstring other = folder + L"\\tav.txt";
   WriteBytes(other, "other");
   WriteBytes(kWorkScript, "ren *.a *.b\r\n");
   CheckClearTwice(session, folder, {script, other});
+  session.ExpectLabel2Marked(L"清除 in the chosen folder");
 }
 
 void CheckPickedFolders(Session& session, const std::wstring& cRoot) {
@@ -198,6 +209,12 @@ void CheckCancelledPick(Session& session) {
   session.ExpectTyped(L"开始 after a cancelled 目录", L"explorer D:\\duzaz");
   session.ExpectFile(L"开始 after a cancelled 目录", kWorkScript, "ren *.abc *.def\r\n");
   session.ExpectChanges(L"开始 after a cancelled 目录", {kWorkScript});
+
+  session.MarkLabel2();
+  session.ExpectLabel2Marked(L"idle in fixed-folder mode");
+  if (session.CancelPick(L"目录 cancelled again")) {
+    session.ExpectLabel2Marked(L"目录 cancelled again");
+  }
 }
 
 void CheckDrops(Session& session, const std::wstring& cRoot) {

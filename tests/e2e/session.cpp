@@ -10,6 +10,7 @@ namespace tav::e2e {
 namespace {
 
 constexpr DWORD kLabelWaitMs = 2000;
+constexpr wchar_t kLabelMark[] = L"<mark>";
 
 std::wstring CodesText(const std::vector<std::uint16_t>& codes) {
   std::wstring text = L"[";
@@ -239,6 +240,19 @@ void Session::ExpectLabel2(const std::wstring& what, const std::wstring& caption
       },
       kLabelWaitMs);
   report_.Check(shown, what + L": Label2 reads " + Quote(caption), Quote(caption), Quote(got));
+}
+
+void Session::MarkLabel2() {
+  if (!SetTextOf(app_.label2, kLabelMark)) {
+    report_.Fail(L"marking Label2", Quote(kLabelMark), L"no answer");
+  }
+}
+
+void Session::ExpectLabel2Marked(const std::wstring& what, DWORD waitMs) {
+  Sync(app_.main);
+  Sleep(waitMs);
+  const std::wstring got = TextOf(app_.label2);
+  report_.Check(got == kLabelMark, what + L": Label2 is left alone", Quote(kLabelMark), Quote(got));
 }
 
 void Session::ExpectTyped(const std::wstring& what, const std::wstring& line) {

@@ -89,6 +89,11 @@ class Session {
 
   void ExpectBoxes(const std::wstring& what, const std::wstring& text1, const std::wstring& text2);
   void ExpectLabel2(const std::wstring& what, const std::wstring& caption);
+  // Writes a text of the driver's own into Label2 behind the program's back. The program writes
+  // the label only when the folder it shows changes, so the mark stays until then.
+  void MarkLabel2();
+  // Label2 still holds the mark after the program has been idle for waitMs.
+  void ExpectLabel2Marked(const std::wstring& what, DWORD waitMs = kQuietWaitMs);
   void ExpectTyped(const std::wstring& what, const std::wstring& line);
   void ExpectNothingTyped(const std::wstring& what);
   void ExpectFile(const std::wstring& what, const std::wstring& path, const std::string& bytes);

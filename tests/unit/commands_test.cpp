@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "fake_platform.h"
 #include "workflow/rules.h"
@@ -502,6 +503,68 @@ TEST_F(CommandsTest, StartAndClearWorkInADroppedFolder) {
     commands.ClearScripts();
     EXPECT_EQ(platform.FileBytes(c.script), std::nullopt);
     EXPECT_EQ(view.text1, L"");
+  }
+}
+
+// --- the status label ---
+
+// The window brings the label up to date after every command and writes it only when its caption
+// changes; nothing else ever writes it.
+TEST_F(CommandsTest, TheStatusLabelFollowsEveryModeChangeAndIsWrittenOnlyOnAChange) {
+  enum class Action { Pick, DialogFails, Start, Create, Clear };
+  const struct {
+    const wchar_t* what;
+    Action action;
+    std::wstring answer;                  // what the Open dialog reports, for Pick
+    std::optional<std::wstring> written;  // what the label gets; nothing when it is not written
+  } steps[] = {
+      {L"a dialog failure before any pick", Action::DialogFails, L"", std::nullopt},
+      {L"a cancel before any pick", Action::Pick, L"", std::nullopt},
+      {L"a pick", Action::Pick, L"C:\\data\\a.txt", L"当前目录 C:\\data"},
+      {L"a pick in the same folder", Action::Pick, L"C:\\data\\b.jpg", std::nullopt},
+      {L"a dialog failure after a pick", Action::DialogFails, L"", std::nullopt},
+      {L"开始 in the chosen folder", Action::Start, L"", std::nullopt},
+      {L"创建 in chosen-folder mode", Action::Create, L"", std::nullopt},
+      {L"清除 in the chosen folder", Action::Clear, L"", std::nullopt},
+      {L"a pick in another folder", Action::Pick, L"C:\\photos\\c.JPG", L"当前目录 C:\\photos"},
+      {L"a cancel", Action::Pick, L"", L"当前目录 D:\\duzaz"},
+      {L"a second cancel", Action::Pick, L"", std::nullopt},
+      {L"清除 in the work folder", Action::Clear, L"", std::nullopt},
+      {L"a pick in the work folder itself", Action::Pick, L"D:\\duzaz\\d.txt", std::nullopt},
+      {L"a name without a folder", Action::Pick, L"e.txt", L"当前目录 "},
+      {L"a dialog failure in a folderless mode", Action::DialogFails, L"", std::nullopt},
+      {L"a cancel after it", Action::Pick, L"", L"当前目录 D:\\duzaz"},
+  };
+  platform.AddFolder(L"D:\\duzaz");
+  view.text2 = L"new";
+  commands.OnStartup();
+  std::wstring shown = L"当前目录 D:\\duzaz";  // the label's caption when the window is created
+  EXPECT_FALSE(UpdateStatusText(state, shown)) << "after start-up";
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    switch (step.action) {
+      case Action::Pick:
+        platform.Recover(Op::PickFile);
+        Pick(step.answer);
+        break;
+      case Action::DialogFails:
+        platform.Fail(Op::PickFile, {126, L"找不到指定的模块。"});
+        commands.AnalyseChosenFile();
+        break;
+      case Action::Start:
+        commands.WriteRenameScript();
+        break;
+      case Action::Create:
+        commands.CreateWorkFolder();
+        break;
+      case Action::Clear:
+        commands.ClearScripts();
+        break;
+    }
+    std::optional<std::wstring> written;
+    if (UpdateStatusText(state, shown)) written = shown;
+    EXPECT_EQ(written, step.written);
+    EXPECT_EQ(shown, StatusText(state));
   }
 }
 

@@ -60,6 +60,8 @@ class FakePlatform : public Platform {
 
   // Makes every later call of op fail with status.
   void Fail(Op op, OpStatus status) { failures_[op] = std::move(status); }
+  // Lets later calls of op work again.
+  void Recover(Op op) { failures_.erase(op); }
 
   std::wstring pickAnswer;
   // Where a relative path is taken from.
