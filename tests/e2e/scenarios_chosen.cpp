@@ -215,6 +215,8 @@ void CheckCancelledPick(Session& session) {
   if (session.CancelPick(L"目录 cancelled again")) {
     session.ExpectLabel2Marked(L"目录 cancelled again");
   }
+  // The mark is the driver's own: it goes again, so that later stories read what TAV shows.
+  SetTextOf(session.app().label2, kFixedLabel);
 }
 
 void CheckDrops(Session& session, const std::wstring& cRoot) {
