@@ -3,10 +3,12 @@
 
 TAV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
-# Packages every script needs: native and cross compilers, Wine, a virtual display, a CJK font,
-# screenshots, the Chinese locale and clang's libFuzzer runtime.
+# Packages every script needs: native and cross compilers, GoogleTest (built, and as sources for
+# the cross build), Wine for 64- and 32-bit programs, a virtual display, a CJK font, screenshots,
+# the Chinese locale, clang's libFuzzer runtime and zip checks for the release.
 TAV_PACKAGES=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev libgtest-dev libgmock-dev
-  mingw-w64 wine wine64 xvfb x11-utils locales fonts-wqy-zenhei fonts-wine imagemagick)
+  googletest mingw-w64 wine wine64 wine32:i386 xvfb x11-utils locales fonts-wqy-zenhei fonts-wine
+  imagemagick python3)
 
 tav_sudo() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -20,6 +22,10 @@ tav_install_packages() {
   done
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}" >&2
+    # wine32 comes from the i386 architecture, which apt must know before its update.
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      tav_sudo dpkg --add-architecture i386
+    fi
     tav_sudo apt-get update
     tav_sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
   fi
@@ -60,6 +66,12 @@ tav_wine_prefix() {
   fi
 }
 
+# tav_wine_stop: ends every process of the current prefix and waits for its server to go.
+tav_wine_stop() {
+  wineserver -k 2>/dev/null || true
+  timeout -k 5 60 wineserver -w 2>/dev/null || true
+}
+
 # tav_map_drive_d DIR: drive D: of the prefix becomes DIR (created if missing).
 tav_map_drive_d() {
   mkdir -p "$1"
@@ -98,8 +110,12 @@ tav_stop_display() {
   fi
 }
 
+# tav_build_windows [PRESET...]: the cross builds, by default the 64-bit one (build/windows).
 tav_build_windows() {
-  (cd "$TAV_ROOT" && cmake --preset windows >/dev/null && cmake --build --preset windows)
+  local preset
+  for preset in "${@:-windows}"; do
+    (cd "$TAV_ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset") || return
+  done
 }
 
 tav_build_host() {
