@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds TAV.exe once more for each given preset, from a copy of the sources at another path into
+# another build folder, and fails unless the bytes equal those of the preset's own build. Shows
+# that the builds embed no time and no path of the machine they ran on.
+#
+#   scripts/lib/check-reproducible.sh PRESET...      (e.g. windows windows-x86)
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+cd "$TAV_ROOT"
+
+work=$TAV_ROOT/build/repro
+rm -rf "$work"
+sources=$work/second-copy-of-the-sources
+mkdir -p "$sources"
+# The files of the working tree as git sees them, committed or not.
+git ls-files -z --cached --others --exclude-standard |
+  while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
+  tar --null -T - -cf - | tar -xf - -C "$sources"
+
+bad=0
+for preset in "$@"; do
+  first=$TAV_ROOT/build/$preset/TAV.exe
+  second=$work/$preset-second-build/TAV.exe
+  (cd "$sources" && cmake --preset "$preset" -B "$(dirname "$second")" >/dev/null &&
+    cmake --build "$(dirname "$second")" --target TAV >/dev/null)
+  # Two builds within one second would share a time stamp: check that there is none.
+  stamp=$(x86_64-w64-mingw32-objdump -p "$first" | sed -n 's/^Time\/Date[[:space:]]*//p')
+  if [[ $stamp != *1970 ]]; then
+    echo "FAIL - $preset: $first carries the time stamp $stamp"
+    bad=1
+  fi
+  if cmp -s "$first" "$second"; then
+    echo "ok - $preset: TAV.exe built again elsewhere is byte-identical ($(sha256sum <"$first" | cut -c1-16)...)"
+  else
+    echo "FAIL - $preset: $first and $second differ"
+    cmp -l "$first" "$second" | head -n 5 || true
+    bad=1
+  fi
+done
+exit $bad
