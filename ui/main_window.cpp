@@ -22,7 +22,8 @@ constexpr wchar_t kHelpText[] =
     L"需要修改的文件，放在工作目录中，将修改前的扩展名输入文本框中，将修改后的扩展名输入文本框中，"
     L"打开工作目录tav.bat并运行，就OK了！（注：*表示修改所有文件。）";
 constexpr wchar_t kAboutTitle[] = L"关于";
-constexpr wchar_t kAboutText[] = L"DERi1.4，为需要成批修改文件扩展名的用户编写，作者保留所有权利！";
+constexpr wchar_t kAboutText[] =
+    TAV_PRODUCT_NAME L"，为需要成批修改文件扩展名的用户编写，作者保留所有权利！";
 
 enum class FontRole { Box, Caption, Status };
 
