@@ -1,12 +1,41 @@
 #include "gbk.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <climits>
+#else
 #include <iconv.h>
 
 #include <memory>
 #include <stdexcept>
 #include <type_traits>
+#endif
 
 namespace tav::test {
+
+#ifdef _WIN32
+
+std::optional<std::string> ToGbk(std::wstring_view text) {
+  constexpr UINT kGbk = 936;
+  if (text.empty()) return std::string();
+  if (text.size() > static_cast<std::size_t>(INT_MAX) / 4) return std::nullopt;
+  const int length = static_cast<int>(text.size());
+  // No best-fit substitutes: a character without its own GBK code is reported as not exact.
+  BOOL usedDefault = FALSE;
+  const int size = WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0,
+                                       nullptr, &usedDefault);
+  if (size <= 0 || usedDefault) return std::nullopt;
+  std::string output(static_cast<std::size_t>(size), '\0');
+  if (WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, text.data(), length, output.data(), size,
+                          nullptr, &usedDefault) != size ||
+      usedDefault) {
+    return std::nullopt;
+  }
+  return output;
+}
+
+#else
 
 namespace {
 
@@ -37,5 +66,7 @@ std::optional<std::string> ToGbk(std::wstring_view text) {
   output.resize(output.size() - outLeft);
   return output;
 }
+
+#endif
 
 }  // namespace tav::test

@@ -1,5 +1,6 @@
-// Real code page 936 (GBK) conversion through iconv, the ANSI code page of a Simplified Chinese
-// Windows; the tests use it to check script bytes and console codes against true values.
+// Real code page 936 (GBK) conversion, the ANSI code page of a Simplified Chinese Windows: the
+// system's own on Windows, iconv elsewhere. The tests use it to check script bytes and console
+// codes against true values.
 #pragma once
 
 #include <optional>
