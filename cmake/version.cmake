@@ -9,12 +9,12 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/tav_version.h.in ${TAV_VERSION_DIR}/tav
 # For scripts/release, which names the packages after the version.
 file(CONFIGURE OUTPUT ${TAV_VERSION_DIR}/version.txt CONTENT "${PROJECT_VERSION}\n")
 
-# tav_add_version(TARGET): the target's resources include tav_version.h, and its C++ sources see
-# the product name as the narrow string literal TAV_PRODUCT_NAME.
+# C++ sources see the product name as the narrow string literal TAV_PRODUCT_NAME.
+add_compile_definitions($<$<COMPILE_LANGUAGE:CXX>:TAV_PRODUCT_NAME="${TAV_PRODUCT_NAME}">)
+
+# tav_add_version(TARGET): the target's resources include tav_version.h.
 function(tav_add_version target)
   target_include_directories(${target} PRIVATE ${TAV_VERSION_DIR})
-  target_compile_definitions(${target} PRIVATE
-    $<$<COMPILE_LANGUAGE:CXX>:TAV_PRODUCT_NAME="${TAV_PRODUCT_NAME}">)
   # windres reports no header dependencies of its own.
   set_property(SOURCE ${PROJECT_SOURCE_DIR}/res/tav.rc DIRECTORY ${PROJECT_SOURCE_DIR}/ui
     APPEND PROPERTY OBJECT_DEPENDS ${TAV_VERSION_DIR}/tav_version.h)
