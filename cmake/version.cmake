@@ -9,13 +9,15 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/tav_version.h.in ${TAV_VERSION_DIR}/tav
 # For scripts/release, which names the packages after the version.
 file(CONFIGURE OUTPUT ${TAV_VERSION_DIR}/version.txt CONTENT "${PROJECT_VERSION}\n")
 
-# C++ sources see the product name as the narrow string literal TAV_PRODUCT_NAME.
+# C++ sources see the product name as the narrow string literal TAV_PRODUCT_NAME, and every
+# target that compiles res/tav.rc (TAV.exe, the bench's floor) finds tav_version.h.
 add_compile_definitions($<$<COMPILE_LANGUAGE:CXX>:TAV_PRODUCT_NAME="${TAV_PRODUCT_NAME}">)
+include_directories(${TAV_VERSION_DIR})
 
-# tav_add_version(TARGET): the target's resources include tav_version.h.
-function(tav_add_version target)
-  target_include_directories(${target} PRIVATE ${TAV_VERSION_DIR})
-  # windres reports no header dependencies of its own.
-  set_property(SOURCE ${PROJECT_SOURCE_DIR}/res/tav.rc DIRECTORY ${PROJECT_SOURCE_DIR}/ui
+# tav_track_version_header(): call once every folder is added. windres reports no header
+# dependencies of its own, so the resources of every folder depend on tav_version.h by name.
+function(tav_track_version_header)
+  get_property(folders DIRECTORY ${PROJECT_SOURCE_DIR} PROPERTY SUBDIRECTORIES)
+  set_property(SOURCE ${PROJECT_SOURCE_DIR}/res/tav.rc DIRECTORY ${folders}
     APPEND PROPERTY OBJECT_DEPENDS ${TAV_VERSION_DIR}/tav_version.h)
 endfunction()
