@@ -11,6 +11,8 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/e2e/console_standin.h"
 #include "tests/e2e/scenarios.h"
@@ -51,40 +53,42 @@ void RunMainPhase(Report& report, ConsoleStandIn& console, const std::wstring& e
   CheckPathArguments(report, console, exe, cRoot);
 }
 
-void RunNoDrivePhase(Report& report, ConsoleStandIn& console, const std::wstring& exe,
-                     const std::wstring& cRoot) {
-  auto app = TavApp::Launch(exe, cRoot, report);
-  if (!app) return;
-  Session session(report, console, *app, {cRoot});
-  CheckWithoutDriveD(session, cRoot);
-  CheckExitButton(session);
+// The phases after the main one: each starts TAV once, plays its stories in one session and
+// ends with 退出. Only the full-disk phase has a D: whose every change is watched.
+struct ShortPhase {
+  const wchar_t* name;
+  bool watchesDriveD;
+  void (*stories)(Session& session, const std::wstring& cRoot);
+};
+
+constexpr ShortPhase kShortPhases[] = {
+    {L"nodrive", false,
+     [](Session& session, const std::wstring& cRoot) { CheckWithoutDriveD(session, cRoot); }},
+    {L"fulldisk", true, [](Session& session, const std::wstring&) { CheckFullDisk(session); }},
+    {L"broken", false,
+     [](Session& session, const std::wstring&) {
+       CheckBrokenCommandInterpreter(session);
+       CheckUnreadableWorkFolder(session);
+     }},
+    {L"hidpi", false,
+     [](Session& session, const std::wstring&) { CheckFreshWindow(session, 144); }},
+};
+
+const ShortPhase* FindShortPhase(const std::wstring& name) {
+  for (const ShortPhase& phase : kShortPhases) {
+    if (name == phase.name) return &phase;
+  }
+  return nullptr;
 }
 
-void RunFullDiskPhase(Report& report, ConsoleStandIn& console, const std::wstring& exe,
-                      const std::wstring& cRoot) {
+void RunShortPhase(const ShortPhase& phase, Report& report, ConsoleStandIn& console,
+                   const std::wstring& exe, const std::wstring& cRoot) {
   auto app = TavApp::Launch(exe, cRoot, report);
   if (!app) return;
-  Session session(report, console, *app, {L"D:\\", cRoot});
-  CheckFullDisk(session);
-  CheckExitButton(session);
-}
-
-void RunBrokenPhase(Report& report, ConsoleStandIn& console, const std::wstring& exe,
-                    const std::wstring& cRoot) {
-  auto app = TavApp::Launch(exe, cRoot, report);
-  if (!app) return;
-  Session session(report, console, *app, {cRoot});
-  CheckBrokenCommandInterpreter(session);
-  CheckUnreadableWorkFolder(session);
-  CheckExitButton(session);
-}
-
-void RunHighDpiPhase(Report& report, ConsoleStandIn& console, const std::wstring& exe,
-                     const std::wstring& cRoot) {
-  auto app = TavApp::Launch(exe, cRoot, report);
-  if (!app) return;
-  Session session(report, console, *app, {cRoot});
-  CheckFreshWindow(session, 144);
+  std::vector<std::wstring> roots{cRoot};
+  if (phase.watchesDriveD) roots.insert(roots.begin(), L"D:\\");
+  Session session(report, console, *app, std::move(roots));
+  phase.stories(session, cRoot);
   CheckExitButton(session);
 }
 
@@ -95,8 +99,8 @@ int wmain(int argc, wchar_t** argv) {
   using namespace tav::e2e;
   Report report;
   const std::wstring phase = argc > 1 ? argv[1] : L"";
-  if (argc < 3 || (phase != L"main" && phase != L"nodrive" && phase != L"fulldisk" &&
-                   phase != L"broken" && phase != L"hidpi")) {
+  const ShortPhase* shortPhase = FindShortPhase(phase);
+  if (argc < 3 || (phase != L"main" && shortPhase == nullptr)) {
     report.Fail(L"arguments",
                 L"PHASE (main, nodrive, fulldisk, broken or hidpi) C_FOLDER [TAV_EXE]",
                 std::to_wstring(argc - 1) + L" arguments");
@@ -110,16 +114,10 @@ int wmain(int argc, wchar_t** argv) {
   ConsoleStandIn console;
   if (report.Check(console.ready(), L"console stand-in window of class ConsoleWindowClass",
                    L"a window", L"none")) {
-    if (phase == L"main") {
-      RunMainPhase(report, console, exe, cRoot);
-    } else if (phase == L"fulldisk") {
-      RunFullDiskPhase(report, console, exe, cRoot);
-    } else if (phase == L"broken") {
-      RunBrokenPhase(report, console, exe, cRoot);
-    } else if (phase == L"nodrive") {
-      RunNoDrivePhase(report, console, exe, cRoot);
+    if (shortPhase != nullptr) {
+      RunShortPhase(*shortPhase, report, console, exe, cRoot);
     } else {
-      RunHighDpiPhase(report, console, exe, cRoot);
+      RunMainPhase(report, console, exe, cRoot);
     }
   }
   report.PrintTotals();
