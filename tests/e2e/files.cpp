@@ -128,4 +128,30 @@ ExclusiveHold::ExclusiveHold(const std::wstring& path)
     : handle_(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr)) {}
 
+std::optional<DWORD> RunInterpreter(const std::wstring& commandLine,
+                                    const std::wstring& currentFolder, DWORD timeoutMs) {
+  wchar_t system[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::nullopt;
+  const std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
+  std::wstring line = L"cmd.exe /d /s /c \"" + commandLine + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(cmd.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                      currentFolder.c_str(), &startup, &process)) {
+    return std::nullopt;
+  }
+  const UniqueHandle processHandle(process.hProcess);
+  const UniqueHandle threadHandle(process.hThread);
+  if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, 5000);
+    return std::nullopt;
+  }
+  DWORD code = 0;
+  if (!GetExitCodeProcess(process.hProcess, &code)) return std::nullopt;
+  return code;
+}
+
 }  // namespace tav::e2e

@@ -29,6 +29,12 @@ TreeSnapshot Snapshot(const std::wstring& root);
 // Paths added, removed or changed between two snapshots, in order.
 std::vector<std::wstring> Differences(const TreeSnapshot& before, const TreeSnapshot& after);
 
+// Runs commandLine through the system's cmd.exe (cmd /d /s /c commandLine) with currentFolder as
+// its current folder, as a user's console would, and waits for it; cmd's exit code, or nullopt
+// when it could not be started or did not end within timeoutMs (it is then ended).
+std::optional<DWORD> RunInterpreter(const std::wstring& commandLine,
+                                    const std::wstring& currentFolder, DWORD timeoutMs = 20000);
+
 // Holds a file open with no sharing, so that other processes can neither write nor delete it.
 class ExclusiveHold {
  public:
