@@ -29,6 +29,37 @@ tav_install_packages() {
     tav_sudo apt-get update
     tav_sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
   fi
+  tav_wine_loader
+}
+
+# tav_wine_loader: on machines whose kernel runs no 32-bit programs, Debian's wine command (which
+# starts the 32-bit loader first once wine32 is installed) fails with "Exec format error". There a
+# wine command of the build's own, first on PATH, starts the 64-bit loader directly, and
+# TAV_WINE32=0 tells the tests that 32-bit Windows programs cannot be run here.
+tav_wine_loader() {
+  [ -z "${TAV_WINE32:-}" ] || return 0
+  TAV_WINE32=1
+  if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1 &&
+    [ -x /usr/lib/wine/wine64 ]; then
+    TAV_WINE32=0
+    local shim="$TAV_ROOT/build/wine64-only"
+    mkdir -p "$shim"
+    local name
+    for name in wine wine-stable; do
+      printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$shim/$name"
+      chmod +x "$shim/$name"
+    done
+    export PATH="$shim:$PATH"
+    echo "This machine runs no 32-bit programs: Wine runs 64-bit Windows programs only" >&2
+  fi
+  export TAV_WINE32
+}
+
+# tav_skip_without_wine32 WHAT: true (after a SKIP line) when 32-bit programs cannot run here.
+tav_skip_without_wine32() {
+  tav_wine_loader
+  [ "$TAV_WINE32" -eq 0 ] || return 1
+  echo "SKIP - $1: this machine runs no 32-bit programs"
 }
 
 # Wine takes its ANSI code page from the Unix locale: zh_CN.UTF-8 gives code page 936 (GBK).
@@ -43,6 +74,7 @@ tav_setup_locale() {
 
 # tav_wine_prefix DIR: use (and create once) a Wine prefix of the project's own.
 tav_wine_prefix() {
+  tav_wine_loader
   export WINEPREFIX=$1
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
