@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tav {
 
@@ -39,6 +40,12 @@ struct FoundEntry {
   OpStatus status;
 };
 
+// Every entry that a listing found, by its own (long) name, in the order the system gave them.
+struct MatchList {
+  std::vector<std::wstring> names;
+  OpStatus status;
+};
+
 enum class PathKind { Missing, File, Folder };
 
 // What is at a path given from outside the Open dialog (dropped on the window or named on the
@@ -64,6 +71,11 @@ class Platform {
   // The first entry (file or folder) matching a full path whose last component may hold * and ?.
   virtual FoundEntry FirstMatch(const std::wstring& pattern) = 0;
 
+  // Every entry (file or folder) matching such a pattern. The system also tries each entry's
+  // short 8.3 name, so *.doc finds report.docx (REPORT~1.DOC) too. Nothing found, the folder or
+  // drive missing included, is an empty list.
+  virtual MatchList ListMatches(const std::wstring& pattern) = 0;
+
   // Whether path names a file, a folder or nothing, and its absolute form.
   virtual PathEntry ExaminePath(const std::wstring& path) = 0;
 
@@ -85,6 +97,11 @@ class Platform {
 
   // PostMessageA(window, WM_CHAR, code, 0); the result is ignored.
   virtual void PostChar(WindowHandle window, std::int32_t code) = 0;
+
+  // Whether the command interpreter reads a script in the code page the script is written in: a
+  // console's code page (the OEM one) is the ANSI code page on Chinese Windows, but not on many
+  // others (437 against 1252 on English Windows).
+  virtual bool ConsoleReadsAnsi() = 0;
 
   // The bytes of text in the system's ANSI code page, or nullopt when any character has no exact
   // representation there (no best-fit substitution).

@@ -33,10 +33,13 @@ OpStatus Failure(DWORD error, std::wstring_view subject) {
 
 OpStatus LastFailure(std::wstring_view subject) { return Failure(::GetLastError(), subject); }
 
-// Errors with which a listing says that nothing is there, as opposed to a listing that failed.
+// Errors with which a listing says that nothing is there, as opposed to a listing that failed. A
+// folder in the pattern's path that is a file gives ERROR_DIRECTORY on Windows and
+// ERROR_INVALID_NAME under Wine.
 bool MeansNothingFound(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-         error == ERROR_NO_MORE_FILES || error == ERROR_INVALID_DRIVE;
+         error == ERROR_NO_MORE_FILES || error == ERROR_INVALID_DRIVE || error == ERROR_DIRECTORY ||
+         error == ERROR_INVALID_NAME;
 }
 
 // Errors with which a path says that nothing is there: besides those of a listing, a name no
@@ -106,6 +109,22 @@ win32::UniqueModule LoadSystemLibrary(const wchar_t* name) {
   // The library's own imports are then looked for in its folder first.
   return win32::UniqueModule(
       ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+}
+
+// Hands each entry matching systemPattern, "." and ".." left out, to take. Returns 0 once the
+// listing is complete, or the error with which it stopped, a pattern that finds nothing included.
+template <typename Take>
+DWORD ListEntries(const std::wstring& systemPattern, Take take) {
+  WIN32_FIND_DATAW entry{};
+  const UniqueFindHandle find(::FindFirstFileExW(systemPattern.c_str(), FindExInfoBasic, &entry,
+                                                 FindExSearchNameMatch, nullptr, 0));
+  if (!find) return ::GetLastError();
+  do {
+    const std::wstring_view name = entry.cFileName;
+    if (name != L"." && name != L"..") take(entry);
+  } while (::FindNextFileW(find.get(), &entry));
+  const DWORD error = ::GetLastError();
+  return error == ERROR_NO_MORE_FILES ? 0 : error;
 }
 
 // Refuses as writing over the file at target would: a file that is read-only, held open by
@@ -312,21 +331,23 @@ OpStatus Win32Platform::MakeFolder(const std::wstring& path) {
   return OpStatus::Success();
 }
 
+MatchList Win32Platform::ListMatches(const std::wstring& pattern) {
+  MatchList found;
+  const DWORD error = ListEntries(SystemPath(pattern), [&](const WIN32_FIND_DATAW& entry) {
+    found.names.emplace_back(entry.cFileName);
+  });
+  if (error != 0 && !MeansNothingFound(error)) return {{}, Failure(error, pattern)};
+  return found;
+}
+
 OpStatus Win32Platform::DeleteMatching(const std::wstring& pattern) {
   const std::wstring full = FullPath(pattern);
   std::vector<std::wstring> files;
-  {
-    WIN32_FIND_DATAW entry{};
-    const UniqueFindHandle find(::FindFirstFileExW(WithLongPathPrefix(full).c_str(),
-                                                   FindExInfoBasic, &entry, FindExSearchNameMatch,
-                                                   nullptr, 0));
-    if (!find) return LastFailure(pattern);
-    do {
-      if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-        files.emplace_back(entry.cFileName);
-    } while (::FindNextFileW(find.get(), &entry));
-    if (::GetLastError() != ERROR_NO_MORE_FILES) return LastFailure(pattern);
-  }
+  const DWORD error = ListEntries(WithLongPathPrefix(full), [&](const WIN32_FIND_DATAW& entry) {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+      files.emplace_back(entry.cFileName);
+  });
+  if (error != 0) return Failure(error, pattern);
   if (files.empty()) return Failure(ERROR_FILE_NOT_FOUND, pattern);
 
   // The listing is complete before the first deletion, so deleting cannot disturb it.
@@ -400,6 +421,8 @@ void Win32Platform::PostChar(WindowHandle window, std::int32_t code) {
   const WPARAM value = static_cast<WPARAM>(static_cast<INT_PTR>(code));
   ::PostMessageA(reinterpret_cast<HWND>(window), WM_CHAR, value, 0);
 }
+
+bool Win32Platform::ConsoleReadsAnsi() { return ::GetOEMCP() == ::GetACP(); }
 
 std::optional<std::string> Win32Platform::ToAnsi(std::wstring_view text) {
   if (text.empty()) return std::string();

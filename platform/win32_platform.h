@@ -38,6 +38,7 @@ class Win32Platform final : public Platform {
   void NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) override;
   PickedFile PickFile() override;
   FoundEntry FirstMatch(const std::wstring& pattern) override;
+  MatchList ListMatches(const std::wstring& pattern) override;
   PathEntry ExaminePath(const std::wstring& path) override;
   OpStatus MakeFolder(const std::wstring& path) override;
   OpStatus DeleteMatching(const std::wstring& pattern) override;
@@ -45,6 +46,7 @@ class Win32Platform final : public Platform {
   OpStatus LaunchHidden(const std::wstring& commandLine) override;
   WindowHandle FindConsoleWindow() override;
   void PostChar(WindowHandle window, std::int32_t code) override;
+  bool ConsoleReadsAnsi() override;
   std::optional<std::string> ToAnsi(std::wstring_view text) override;
 
   // The first path of a drop (WM_DROPFILES), empty when it holds none; the drop is released

@@ -1,5 +1,7 @@
 #include "workflow/commands.h"
 
+#include <algorithm>
+
 #include "workflow/rules.h"
 
 namespace tav {
@@ -24,9 +26,11 @@ void ReportFailure(Platform& platform, const std::wstring& what, const OpStatus&
 }
 
 // An extension goes into the script only when the command interpreter reads it as plain text and
-// the ANSI code page holds each of its characters exactly.
+// the ANSI code page holds each of its characters exactly. Where the interpreter reads the script
+// in another code page, only ASCII reads back as the same characters.
 bool IsUsableExtension(Platform& platform, const std::wstring& ext) {
-  return HasOnlyAllowedCharacters(ext) && platform.ToAnsi(ext).has_value();
+  return HasOnlyAllowedCharacters(ext) && platform.ToAnsi(ext).has_value() &&
+         (IsAscii(ext) || platform.ConsoleReadsAnsi());
 }
 
 }  // namespace
@@ -64,13 +68,35 @@ void Commands::WriteRenameScript() {
     if (!*found) return Refuse(platform_, L"没有找到" + folder + L"文件夹，请单击创建。");
   }
 
+  const auto line = ScriptLine(folder, oldExt, newExt);
+  if (!line) return;
   const std::wstring script = chosen ? state_.WorkDir + kScriptSuffix : kWorkFolderScript;
-  const OpStatus status = platform_.WriteScriptLine(script, RenameLine(oldExt, newExt));
+  const OpStatus status = platform_.WriteScriptLine(script, *line);
   if (!status.ok()) return ReportFailure(platform_, L"无法写入" + script, status);
 
   platform_.NoticeBox(L"请打开" + script + L"并运行。", kNoticeTitle, Icon::Information);
   if (view_.Closed()) return;  // the program ended while the notice was open
   TypeIntoConsole(ExplorerCommand(folder));
+}
+
+std::optional<std::wstring> Commands::ScriptLine(const std::wstring& folder,
+                                                 const std::wstring& oldExt,
+                                                 const std::wstring& newExt) {
+  // What ren *.old would find, short names included: when that is only files of the old
+  // extension, the plain line renames exactly them.
+  const MatchList found = platform_.ListMatches(folder + L"\\*." + oldExt);
+  if (!found.status.ok()) {
+    ReportFailure(platform_, L"无法读取" + folder, found.status);
+    return std::nullopt;
+  }
+  const auto carries = [&](const std::wstring& name) { return CarriesExtension(name, oldExt); };
+  if (std::all_of(found.names.begin(), found.names.end(), carries)) {
+    return PlainScriptLine(oldExt, newExt);
+  }
+  if (CanRenameFileByFile(oldExt, newExt)) return PerFileScriptLine(oldExt, newExt);
+  // No line renames exactly the files of this extension here.
+  Refuse(platform_, kOldExtensionInvalid);
+  return std::nullopt;
 }
 
 void Commands::AnalyseChosenFile() {

@@ -41,6 +41,12 @@ class Commands {
   // could not be read.
   std::optional<bool> AnyMatch(const std::wstring& pattern, const std::wstring& folder);
 
+  // The rename script's line for folder: the plain one where *.old finds only files of the old
+  // extension, otherwise one that renames file by file. nullopt, after a stop notice, when the
+  // folder could not be read or no line renames exactly those files.
+  std::optional<std::wstring> ScriptLine(const std::wstring& folder, const std::wstring& oldExt,
+                                         const std::wstring& newExt);
+
   // Takes a file or a folder at path; what was there, or nullopt, after a stop notice, when the
   // path could not be examined.
   std::optional<PathKind> TakePath(const std::wstring& path);

@@ -9,6 +9,42 @@ constexpr wchar_t kExtensionSeparator = L'.';
 
 bool IsControl(wchar_t ch) { return ch < 0x20 || (ch >= 0x7F && ch <= 0x9F); }
 
+bool HasWildcard(std::wstring_view text) {
+  return text.find_first_of(L"*?") != std::wstring_view::npos;
+}
+
+// Letter case as the file system folds it, for the letters extensions are mostly written in:
+// ASCII, Latin-1, Greek, Cyrillic and the full-width Latin letters of Chinese input. Elsewhere
+// case counts here, which at worst takes a name for one of another extension.
+wchar_t FoldCase(wchar_t ch) {
+  const auto shifted = [ch](int by) { return static_cast<wchar_t>(ch + by); };
+  if (ch >= L'A' && ch <= L'Z') return shifted(0x20);
+  if (ch >= 0xC0 && ch <= 0xDE && ch != 0xD7) return shifted(0x20);
+  if (ch >= 0x391 && ch <= 0x3A9 && ch != 0x3A2) return shifted(0x20);
+  if (ch >= 0x410 && ch <= 0x42F) return shifted(0x20);
+  if (ch >= 0x400 && ch <= 0x40F) return shifted(0x50);
+  if (ch >= 0xFF21 && ch <= 0xFF3A) return shifted(0x20);
+  return ch;
+}
+
+bool SameIgnoringCase(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+  }
+  return true;
+}
+
+// The text after the last dot of a name; empty when it has none.
+std::wstring_view ExtensionOf(std::wstring_view name) {
+  const auto dot = name.rfind(kExtensionSeparator);
+  return dot == std::wstring_view::npos ? std::wstring_view() : name.substr(dot + 1);
+}
+
+// The first part of every script line: the script's own folder becomes the current one, and the
+// rest runs only if it did.
+constexpr wchar_t kEnterScriptFolder[] = L"pushd \"%~dp0\" && ";
+
 bool EndsWithSentenceMark(std::wstring_view text) {
   return !text.empty() && (text.back() == L'。' || text.back() == L'！');
 }
@@ -113,7 +149,7 @@ std::optional<std::wstring> PathArgument(std::wstring_view commandLine) {
 
 bool IsForbiddenInExtension(wchar_t ch) {
   return IsControl(ch) ||
-         std::wstring_view(L" \\/:\"<>|&^%,;=").find(ch) != std::wstring_view::npos;
+         std::wstring_view(L" \\/:\"<>|&^%,;=()").find(ch) != std::wstring_view::npos;
 }
 
 bool IsTooLongForExtension(std::wstring_view ext) { return ext.size() > kMaxExtensionLength; }
@@ -125,11 +161,75 @@ bool HasOnlyAllowedCharacters(std::wstring_view ext) {
   return true;
 }
 
-std::wstring RenameLine(std::wstring_view oldExt, std::wstring_view newExt) {
-  std::wstring line = L"ren *.";
+bool MatchesNamePattern(std::wstring_view pattern, std::wstring_view name) {
+  if (pattern.empty()) return name.empty();
+  if (pattern.front() == L'*') {
+    for (std::size_t skip = 0; skip <= name.size(); ++skip) {
+      if (MatchesNamePattern(pattern.substr(1), name.substr(skip))) return true;
+    }
+    return false;
+  }
+  // The dot of a closing ".*" or ".?" also matches the end of a name that has no extension.
+  if (pattern.front() == L'.' && name.empty() &&
+      pattern.substr(1).find_first_not_of(L"*?") == std::wstring_view::npos) {
+    return true;
+  }
+  // A ? also matches nothing at the end of a name or of its stem.
+  if (pattern.front() == L'?' && (name.empty() || name.front() == L'.') &&
+      MatchesNamePattern(pattern.substr(1), name)) {
+    return true;
+  }
+  if (name.empty()) return false;
+  if (pattern.front() != L'?' && FoldCase(pattern.front()) != FoldCase(name.front())) return false;
+  return MatchesNamePattern(pattern.substr(1), name.substr(1));
+}
+
+bool IsAscii(std::wstring_view text) {
+  for (const wchar_t ch : text) {
+    if (ch >= 0x80) return false;
+  }
+  return true;
+}
+
+bool CarriesExtension(std::wstring_view name, std::wstring_view oldExt) {
+  if (oldExt.find(kExtensionSeparator) != std::wstring_view::npos) {
+    return MatchesNamePattern(L"*." + std::wstring(oldExt), name);
+  }
+  return MatchesNamePattern(oldExt, ExtensionOf(name));
+}
+
+std::wstring PlainScriptLine(std::wstring_view oldExt, std::wstring_view newExt) {
+  std::wstring line = kEnterScriptFolder;
+  line += L"(ren *.";
   line += oldExt;
   line += L" *.";
   line += newExt;
+  line += L" & popd)";
+  return line;
+}
+
+bool CanRenameFileByFile(std::wstring_view oldExt, std::wstring_view newExt) {
+  if (HasWildcard(oldExt) || oldExt.find(kExtensionSeparator) != std::wstring_view::npos) {
+    return false;
+  }
+  // A new name's extension is the new extension's last part. Without a dot in the new extension
+  // it is made from the old one and the new mask alone, so a file that still carries the old
+  // extension has kept its name and is left as it is when found again.
+  const auto dot = newExt.rfind(kExtensionSeparator);
+  if (dot == std::wstring_view::npos) return true;
+  const auto last = newExt.substr(dot + 1);
+  return !HasWildcard(last) && !SameIgnoringCase(last, oldExt);
+}
+
+std::wstring PerFileScriptLine(std::wstring_view oldExt, std::wstring_view newExt) {
+  std::wstring line = kEnterScriptFolder;
+  line += L"((for %%f in (*.";
+  line += oldExt;
+  line += L") do if /i \"%%~xf\"==\".";
+  line += oldExt;
+  line += L"\" ren \"%%f\" \"%%~nf.";
+  line += newExt;
+  line += L"\") & popd)";
   return line;
 }
 

@@ -37,8 +37,9 @@ std::wstring WithoutTrailingBackslashes(std::wstring_view folder);
 std::optional<std::wstring> PathArgument(std::wstring_view commandLine);
 
 // True when ch may not appear in an extension written into the rename script: a control
-// character, a space, or one of \ / : " < > | & ^ % , ; =  which would change the meaning of the
-// ren line for the command interpreter. Wildcards and dots are allowed.
+// character, a space, or one of \ / : " < > | & ^ % , ; = ( )  which would change the meaning of
+// the script's line for the command interpreter (a parenthesis would end the group the rename
+// stands in). Wildcards and dots are allowed.
 bool IsForbiddenInExtension(wchar_t ch);
 
 // The longest extension a file name can carry: one name component holds at most 255 characters.
@@ -51,8 +52,37 @@ bool IsTooLongForExtension(std::wstring_view ext);
 // the ANSI code page is the caller's separate question.
 bool HasOnlyAllowedCharacters(std::wstring_view ext);
 
-// The single line of the rename script: ren *.old *.new, both extensions verbatim.
-std::wstring RenameLine(std::wstring_view oldExt, std::wstring_view newExt);
+// Whether name matches a file-name pattern the way the file system matches a name: * is any run
+// of characters, ? any one character or none at the end of the name or of its stem, letter case
+// does not count, and a "." before a closing run of wildcards also matches the end of a name
+// without an extension ("tav.*" matches "tav"). Only the name itself is compared, never the
+// short 8.3 name that the file system also tries.
+bool MatchesNamePattern(std::wstring_view pattern, std::wstring_view name);
+
+// True when text holds only characters below 128, which every code page writes alike.
+bool IsAscii(std::wstring_view text);
+
+// Whether an entry that the pattern *.old finds in a folder carries old as its own extension:
+// the text after its last dot matches old (every name does for *), or, for an old extension that
+// holds a dot itself (tar.gz), its whole name matches *.old. An entry found only through its
+// short 8.3 name (report.docx through REPORT~1.DOC for doc) does not.
+bool CarriesExtension(std::wstring_view name, std::wstring_view oldExt);
+
+// The rename script's one line for a folder whose *.old finds only files of that extension:
+// it makes the script's own folder current, so that the script renames there however it is
+// started, renames only if that worked, and gives a console the folder it was in back:
+//   pushd "%~dp0" && (ren *.old *.new & popd)
+std::wstring PlainScriptLine(std::wstring_view oldExt, std::wstring_view newExt);
+
+// Whether PerFileScriptLine renames exactly the files that carry oldExt, each as the plain line
+// would: oldExt is a plain extension (no wildcard, no dot), and no renamed file carries oldExt
+// under a new name, which the loop would find again and rename once more.
+bool CanRenameFileByFile(std::wstring_view oldExt, std::wstring_view newExt);
+
+// The line for a folder where *.old also finds other files: each file found is renamed only when
+// its own extension is old, and gets the name that the plain line gives it (a.b.doc -> a.b.txt):
+//   pushd "%~dp0" && ((for %%f in (*.old) do if /i "%%~xf"==".old" ren "%%f" "%%~nf.new") & popd)
+std::wstring PerFileScriptLine(std::wstring_view oldExt, std::wstring_view newExt);
 
 // True when folder must be quoted on a command line: it holds a space or one of
 // & | < > ^ ( ) % ! , ; =  or one of ' { } @ #, which PowerShell reads as syntax outside quotes.

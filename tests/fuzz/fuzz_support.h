@@ -21,11 +21,11 @@
 namespace tav::fuzz {
 
 // Characters that must never reach the script through an extension: control characters, the
-// blank, and those the command interpreter reads as separators, redirections, escapes or
-// variable references. Written out here on its own, not taken from the program.
+// blank, and those the command interpreter reads as separators, redirections, escapes, variable
+// references or the end of a group. Written out here on its own, not taken from the program.
 inline bool IsRefusedInScript(wchar_t ch) {
   if (ch < 0x20 || (ch >= 0x7F && ch <= 0x9F)) return true;
-  return std::wstring_view(L" \\/:\"<>|&^%,;=").find(ch) != std::wstring_view::npos;
+  return std::wstring_view(L" \\/:\"<>|&^%,;=()").find(ch) != std::wstring_view::npos;
 }
 
 // The text that GBK bytes stand for, or nullopt when they are no valid GBK.

@@ -113,11 +113,40 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{L"한", L"doc", kOldInvalid}, Refusal{L"txt", L"d>c", kNewInvalid},
                       Refusal{L"txt", L"a/b", kNewInvalid}, Refusal{L"txt", L"a\\b", kNewInvalid},
                       Refusal{L"txt", L"x,y", kNewInvalid}, Refusal{L"txt", L"ก", kNewInvalid},
-                      Refusal{L"txt", L"d\tc", kNewInvalid}, Refusal{kLong, L"doc", kOldTooLong},
+                      Refusal{L"txt", L"d\tc", kNewInvalid}, Refusal{L"(1)", L"doc", kOldInvalid},
+                      Refusal{L"txt", L"a)b", kNewInvalid}, Refusal{kLong, L"doc", kOldTooLong},
                       Refusal{L"txt", kLong, kNewTooLong}, Refusal{kLong, L"", kNewMissing},
                       Refusal{kLong + L" ", L"d d", kOldTooLong},
                       Refusal{L"a b", kLong, kNewTooLong},
                       Refusal{std::wstring(30000, L'a'), L"doc", kOldTooLong}));
+
+TEST_F(CommandsTest, StartTakesOnlyAsciiExtensionsWhereTheConsoleReadsAnotherCodePage) {
+  const struct {
+    std::wstring oldExt;
+    std::wstring newExt;
+    std::optional<std::wstring> refusal;
+  } cases[] = {
+      {L"txt", L"doc", std::nullopt},
+      {L"é", L"doc", kOldInvalid},
+      {L"txt", L"文档", kNewInvalid},
+  };
+  platform.AddFolder(L"D:\\duzaz");
+  platform.consoleReadsAnsi = false;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.oldExt + L" / " + c.newExt);
+    platform.notices.clear();
+    platform.writtenPaths.clear();
+    view.text1 = c.oldExt;
+    view.text2 = c.newExt;
+    commands.WriteRenameScript();
+    if (c.refusal) {
+      EXPECT_THAT(platform.notices, ElementsAre(StopNotice(*c.refusal)));
+      EXPECT_THAT(platform.writtenPaths, IsEmpty());
+    } else {
+      EXPECT_THAT(platform.writtenPaths, ElementsAre(L"D:\\duzaz\\tav.bat"));
+    }
+  }
+}
 
 TEST_F(CommandsTest, StartInFixedModeRefusesWhenTheWorkFolderIsMissing) {
   view.text1 = L"txt";
@@ -130,10 +159,17 @@ TEST_F(CommandsTest, StartInFixedModeRefusesWhenTheWorkFolderIsMissing) {
 
 // --- Start: the script ---
 
+// A file in the folder, and the short 8.3 name the file system also matches it by.
+struct FolderFile {
+  std::wstring name;
+  std::wstring shortName;
+};
+
 struct ScriptCase {
   std::wstring oldExt;
   std::wstring newExt;
-  std::string bytes;
+  std::vector<FolderFile> files;
+  std::string line;  // of the script, without CR LF; empty when the old extension is refused
 };
 
 void PrintTo(const ScriptCase& c, std::ostream* os) {
@@ -142,25 +178,69 @@ void PrintTo(const ScriptCase& c, std::ostream* os) {
 
 class StartScriptTest : public CommandsTest, public ::testing::WithParamInterface<ScriptCase> {};
 
-TEST_P(StartScriptTest, WritesOneAnsiLineIntoTheWorkFolder) {
+TEST_P(StartScriptTest, WritesTheLineThatRenamesExactlyTheFilesOfTheOldExtension) {
   platform.AddFolder(L"D:\\duzaz");
+  for (const auto& file : GetParam().files) {
+    platform.AddFileWithShortName(L"D:\\duzaz\\" + file.name, file.shortName);
+  }
   view.text1 = GetParam().oldExt;
   view.text2 = GetParam().newExt;
   commands.WriteRenameScript();
-  EXPECT_THAT(platform.FileBytes(L"D:\\duzaz\\tav.bat"), Optional(GetParam().bytes));
+  if (GetParam().line.empty()) {
+    EXPECT_THAT(platform.notices, ElementsAre(StopNotice(kOldInvalid)));
+    EXPECT_THAT(platform.writtenPaths, IsEmpty());
+    EXPECT_THAT(platform.posts, IsEmpty());
+    return;
+  }
+  EXPECT_THAT(platform.FileBytes(L"D:\\duzaz\\tav.bat"), Optional(GetParam().line + "\r\n"));
   EXPECT_THAT(platform.notices, ElementsAre(InfoNotice(L"请打开D:\\duzaz\\tav.bat并运行。")));
+}
+
+// report.docx is found by *.doc through its short name REPORT~1.DOC, d.doc.bak is not.
+const std::vector<FolderFile> kDocFiles = {{L"a.doc", L""},
+                                           {L"B.DOC", L""},
+                                           {L"report.docx", L"REPORT~1.DOC"},
+                                           {L"d.doc.bak", L"DDOC~1.BAK"}};
+
+std::string Plain(const std::string& rename) {
+  return "pushd \"%~dp0\" && (" + rename + " & popd)";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Extensions, StartScriptTest,
-    ::testing::Values(ScriptCase{L"txt", L"doc", "ren *.txt *.doc\r\n"},
-                      ScriptCase{L"*", L"txt", "ren *.* *.txt\r\n"},
-                      ScriptCase{L".txt", L"doc", "ren *..txt *.doc\r\n"},
-                      ScriptCase{L"t?t", L"JPG", "ren *.t?t *.JPG\r\n"},
-                      ScriptCase{L"txt", L"文档", "ren *.txt *.\xCE\xC4\xB5\xB5\r\n"},
-                      ScriptCase{L"文档", L"(1)", "ren *.\xCE\xC4\xB5\xB5 *.(1)\r\n"},
-                      ScriptCase{std::wstring(255, L'x'), L"doc",
-                                 "ren *." + std::string(255, 'x') + " *.doc\r\n"}));
+    ::testing::Values(
+        ScriptCase{L"txt", L"doc", {}, Plain("ren *.txt *.doc")},
+        ScriptCase{L"doc",
+                   L"txt",
+                   {{L"a.doc", L""}, {L"d.doc.bak", L"DDOC~1.BAK"}},
+                   Plain("ren *.doc *.txt")},
+        ScriptCase{L"*", L"txt", kDocFiles, Plain("ren *.* *.txt")},
+        ScriptCase{L".txt", L"doc", {{L"a..txt", L"A~1.TXT"}}, Plain("ren *..txt *.doc")},
+        ScriptCase{L"tar.gz", L"tgz", {{L"a.tar.gz", L"ATAR~1.GZ"}}, Plain("ren *.tar.gz *.tgz")},
+        ScriptCase{L"t?t", L"JPG", {{L"a.txt", L""}, {L"b.TXT", L""}}, Plain("ren *.t?t *.JPG")},
+        ScriptCase{L"txt", L"文档", {{L"a.TXT", L""}}, Plain("ren *.txt *.\xCE\xC4\xB5\xB5")},
+        ScriptCase{std::wstring(255, L'x'),
+                   L"doc",
+                   {},
+                   Plain("ren *." + std::string(255, 'x') + " *.doc")},
+        // Something found only through its short name: file by file, each renamed as the plain
+        // line would rename it.
+        ScriptCase{L"doc", L"txt", kDocFiles,
+                   "pushd \"%~dp0\" && ((for %%f in (*.doc) do if /i \"%%~xf\"==\".doc\" ren "
+                   "\"%%f\" \"%%~nf.txt\") & popd)"},
+        ScriptCase{L"txt",
+                   L"?x",
+                   {{L"a.txt", L""}, {L"b.txtx", L"B~1.TXT"}},
+                   "pushd \"%~dp0\" && ((for %%f in (*.txt) do if /i \"%%~xf\"==\".txt\" ren "
+                   "\"%%f\" \"%%~nf.?x\") & popd)"},
+        ScriptCase{L"doc", L"bak.txt", kDocFiles,
+                   "pushd \"%~dp0\" && ((for %%f in (*.doc) do if /i \"%%~xf\"==\".doc\" ren "
+                   "\"%%f\" \"%%~nf.bak.txt\") & popd)"},
+        // No one line renames exactly the files of a wildcard extension (*.doc* also finds
+        // d.doc.bak), nor one whose new names the loop would find and rename again.
+        ScriptCase{L"do?", L"txt", kDocFiles, ""}, ScriptCase{L"*c", L"txt", kDocFiles, ""},
+        ScriptCase{L"doc*", L"txt", kDocFiles, ""}, ScriptCase{L"doc", L"x.DOC", kDocFiles, ""},
+        ScriptCase{L"doc", L"x.d?c", kDocFiles, ""}));
 
 TEST_F(CommandsTest, StartInFixedModeTypesSeventeenCodesThenReturnAfterTheNotice) {
   platform.AddFolder(L"D:\\duzaz");
@@ -189,7 +269,7 @@ TEST_F(CommandsTest, StartRunTwiceLeavesOnlyTheSecondLine) {
   view.text2 = L"md";
   commands.WriteRenameScript();
   EXPECT_THAT(platform.FileBytes(L"D:\\duzaz\\tav.bat"),
-              Optional(std::string("ren *.txt *.md\r\n")));
+              Optional(std::string("pushd \"%~dp0\" && (ren *.txt *.md & popd)\r\n")));
 }
 
 TEST_F(CommandsTest, StartInChosenModeWritesIntoThePickedFilesFolder) {
@@ -199,7 +279,7 @@ TEST_F(CommandsTest, StartInChosenModeWritesIntoThePickedFilesFolder) {
   commands.WriteRenameScript();
   EXPECT_THAT(platform.writtenPaths, ElementsAre(L"C:\\data\\tav.bat"));
   EXPECT_THAT(platform.FileBytes(L"C:\\data\\tav.bat"),
-              Optional(std::string("ren *.JPG *.png\r\n")));
+              Optional(std::string("pushd \"%~dp0\" && (ren *.JPG *.png & popd)\r\n")));
   EXPECT_THAT(platform.notices, ElementsAre(InfoNotice(L"请打开C:\\data\\tav.bat并运行。")));
   EXPECT_EQ(state.ConsoleLine, L"explorer C:\\data");
   EXPECT_EQ(JournalIndex(L"FirstMatch D:\\duzaz"), std::ssize(journal));
@@ -252,7 +332,7 @@ TEST_F(CommandsTest, StartTypesNothingForAFolderTheConsoleWouldMisread) {
     view.text2 = L"doc";
     commands.WriteRenameScript();
     EXPECT_THAT(platform.FileBytes(folder + L"\\tav.bat"),
-                Optional(std::string("ren *.txt *.doc\r\n")));
+                Optional(std::string("pushd \"%~dp0\" && (ren *.txt *.doc & popd)\r\n")));
     EXPECT_THAT(platform.notices,
                 ElementsAre(InfoNotice(L"请打开" + folder + L"\\tav.bat并运行。")));
     EXPECT_EQ(state.ConsoleWnd, platform.consoleWindow);
@@ -268,7 +348,7 @@ TEST_F(CommandsTest, StartTypesNothingOnceTheWindowClosedDuringTheNotice) {
   platform.whileNoticeOpen = [this] { view.closed = true; };
   commands.WriteRenameScript();
   EXPECT_THAT(platform.FileBytes(L"D:\\duzaz\\tav.bat"),
-              Optional(std::string("ren *.txt *.doc\r\n")));
+              Optional(std::string("pushd \"%~dp0\" && (ren *.txt *.doc & popd)\r\n")));
   EXPECT_THAT(platform.posts, IsEmpty());
   EXPECT_THAT(journal, ::testing::Not(::testing::Contains(L"FindConsoleWindow")));
 }
@@ -497,7 +577,8 @@ TEST_F(CommandsTest, StartAndClearWorkInADroppedFolder) {
     view.text2 = L"doc";
     commands.OpenDroppedPath(c.dropped);
     commands.WriteRenameScript();
-    EXPECT_THAT(platform.FileBytes(c.script), Optional(std::string("ren *.txt *.doc\r\n")));
+    EXPECT_THAT(platform.FileBytes(c.script),
+                Optional(std::string("pushd \"%~dp0\" && (ren *.txt *.doc & popd)\r\n")));
     EXPECT_THAT(platform.notices, ElementsAre(InfoNotice(L"请打开" + c.script + L"并运行。")));
     EXPECT_EQ(state.ConsoleLine, c.typed);
     commands.ClearScripts();
@@ -699,14 +780,22 @@ TEST_F(CommandsTest, AFolderThatCannotBeReadIsReportedAndNothingElseHappens) {
     const char* what;
     std::wstring picked;
     void (Commands::*command)();
+    Op failing;
     std::wstring notice;
   } cases[] = {
-      {"开始", L"", &Commands::WriteRenameScript, L"无法读取D:\\duzaz。错误 5：拒绝访问。"},
-      {"创建", L"", &Commands::CreateWorkFolder, L"无法读取D:\\duzaz。错误 5：拒绝访问。"},
-      {"创建 in chosen-folder mode", L"C:\\data\\a.txt", &Commands::CreateWorkFolder,
+      {"开始", L"", &Commands::WriteRenameScript, Op::FirstMatch,
        L"无法读取D:\\duzaz。错误 5：拒绝访问。"},
-      {"清除", L"", &Commands::ClearScripts, L"无法读取D:\\duzaz。错误 5：拒绝访问。"},
-      {"清除 in chosen-folder mode", L"C:\\data\\a.txt", &Commands::ClearScripts,
+      {"开始, its listing", L"", &Commands::WriteRenameScript, Op::ListMatches,
+       L"无法读取D:\\duzaz。错误 5：拒绝访问。"},
+      {"开始 in chosen-folder mode, its listing", L"C:\\data\\a.txt", &Commands::WriteRenameScript,
+       Op::ListMatches, L"无法读取C:\\data。错误 5：拒绝访问。"},
+      {"创建", L"", &Commands::CreateWorkFolder, Op::FirstMatch,
+       L"无法读取D:\\duzaz。错误 5：拒绝访问。"},
+      {"创建 in chosen-folder mode", L"C:\\data\\a.txt", &Commands::CreateWorkFolder,
+       Op::FirstMatch, L"无法读取D:\\duzaz。错误 5：拒绝访问。"},
+      {"清除", L"", &Commands::ClearScripts, Op::FirstMatch,
+       L"无法读取D:\\duzaz。错误 5：拒绝访问。"},
+      {"清除 in chosen-folder mode", L"C:\\data\\a.txt", &Commands::ClearScripts, Op::FirstMatch,
        L"无法读取C:\\data。错误 5：拒绝访问。"},
   };
   platform.AddFolder(L"D:\\duzaz");
@@ -717,7 +806,7 @@ TEST_F(CommandsTest, AFolderThatCannotBeReadIsReportedAndNothingElseHappens) {
     SCOPED_TRACE(c.what);
     Pick(c.picked);
     platform.notices.clear();
-    platform.Fail(Op::FirstMatch, denied);
+    platform.Fail(c.failing, denied);
     view.text1 = L"txt";
     view.text2 = L"doc";
     (commands.*c.command)();
@@ -729,6 +818,7 @@ TEST_F(CommandsTest, AFolderThatCannotBeReadIsReportedAndNothingElseHappens) {
     EXPECT_EQ(view.text1, L"txt");
     EXPECT_EQ(view.text2, L"doc");
     EXPECT_EQ(state.FilePath, c.picked);
+    platform.Recover(c.failing);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cwctype>
 
 #include "gbk.h"
+#include "workflow/rules.h"
 
 namespace tav::test {
 
@@ -27,33 +28,6 @@ std::wstring NameOf(const std::wstring& path) {
 }
 
 bool SameLetter(wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); }
-
-}  // namespace
-
-bool MatchesPattern(std::wstring_view pattern, std::wstring_view name) {
-  if (pattern.empty()) return name.empty();
-  if (pattern.front() == L'*') {
-    for (std::size_t skip = 0; skip <= name.size(); ++skip) {
-      if (MatchesPattern(pattern.substr(1), name.substr(skip))) return true;
-    }
-    return false;
-  }
-  // The dot of a closing ".*" or ".?" also matches the end of a name that has no extension.
-  if (pattern.front() == L'.' && name.empty() &&
-      pattern.substr(1).find_first_not_of(L"*?") == std::wstring_view::npos) {
-    return true;
-  }
-  // A ? also matches nothing at the end of a name or of its stem.
-  if (pattern.front() == L'?' && (name.empty() || name.front() == L'.') &&
-      MatchesPattern(pattern.substr(1), name)) {
-    return true;
-  }
-  if (name.empty()) return false;
-  if (pattern.front() != L'?' && !SameLetter(pattern.front(), name.front())) return false;
-  return MatchesPattern(pattern.substr(1), name.substr(1));
-}
-
-namespace {
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), SameLetter);
@@ -89,7 +63,10 @@ std::vector<std::wstring> FakePlatform::Matches(const std::wstring& pattern) con
   const std::wstring namePattern = NameOf(pattern);
   std::vector<std::wstring> found;
   for (const auto& [path, entry] : entries_) {
-    if (SamePath(ParentOf(path), folder) && MatchesPattern(namePattern, NameOf(path))) {
+    const bool matches =
+        MatchesNamePattern(namePattern, NameOf(path)) ||
+        (!entry.shortName.empty() && MatchesNamePattern(namePattern, entry.shortName));
+    if (SamePath(ParentOf(path), folder) && matches) {
       found.push_back(path);
     }
   }
@@ -113,6 +90,14 @@ FoundEntry FakePlatform::FirstMatch(const std::wstring& pattern) {
   if (auto failure = ForcedFailure(Op::FirstMatch)) return {{}, *failure};
   const auto found = Matches(pattern);
   return {found.empty() ? std::wstring() : NameOf(found.front()), OpStatus::Success()};
+}
+
+MatchList FakePlatform::ListMatches(const std::wstring& pattern) {
+  journal_.push_back(L"ListMatches " + pattern);
+  if (auto failure = ForcedFailure(Op::ListMatches)) return {{}, *failure};
+  MatchList found;
+  for (const auto& path : Matches(pattern)) found.names.push_back(NameOf(path));
+  return found;
 }
 
 PathEntry FakePlatform::ExaminePath(const std::wstring& path) {

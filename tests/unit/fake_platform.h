@@ -14,12 +14,6 @@
 
 namespace tav::test {
 
-// Whether name matches a file-name pattern the way the file system matches it: * is any run of
-// characters, ? any one character or none at the end of the name or its stem, letter case does
-// not count, and a "." before a closing run of wildcards also matches the end of a name without
-// an extension ("tav.*" matches "tav").
-bool MatchesPattern(std::wstring_view pattern, std::wstring_view name);
-
 using Journal = std::vector<std::wstring>;
 
 struct Notice {
@@ -38,6 +32,7 @@ struct PostedChar {
 enum class Op {
   PickFile,
   FirstMatch,
+  ListMatches,
   ExaminePath,
   MakeFolder,
   DeleteMatching,
@@ -50,9 +45,13 @@ class FakePlatform : public Platform {
   explicit FakePlatform(Journal& journal) : journal_(journal) {}
 
   // The fake file system. Drive roots ("C:") always exist; other paths are full Windows paths.
-  void AddFolder(const std::wstring& path) { entries_[path] = Entry{true, {}}; }
+  void AddFolder(const std::wstring& path) { entries_[path] = Entry{true, {}, {}}; }
   void AddFile(const std::wstring& path, std::string bytes = {}) {
-    entries_[path] = Entry{false, std::move(bytes)};
+    entries_[path] = Entry{false, std::move(bytes), {}};
+  }
+  // A file that also has a short 8.3 name, which listings match as the file system does.
+  void AddFileWithShortName(const std::wstring& path, const std::wstring& shortName) {
+    entries_[path] = Entry{false, {}, shortName};
   }
   bool Exists(const std::wstring& path) const { return entries_.contains(path); }
   bool IsFolder(const std::wstring& path) const;
@@ -69,6 +68,8 @@ class FakePlatform : public Platform {
   // Runs while a notice is open, as the user's other actions would.
   std::function<void()> whileNoticeOpen;
   WindowHandle consoleWindow = 0x2A0F6;
+  // Whether the console's code page is the ANSI one, as on Chinese Windows.
+  bool consoleReadsAnsi = true;
 
   std::vector<Notice> notices;
   std::vector<std::wstring> writtenPaths;
@@ -80,6 +81,7 @@ class FakePlatform : public Platform {
   void NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) override;
   PickedFile PickFile() override;
   FoundEntry FirstMatch(const std::wstring& pattern) override;
+  MatchList ListMatches(const std::wstring& pattern) override;
   PathEntry ExaminePath(const std::wstring& path) override;
   OpStatus MakeFolder(const std::wstring& path) override;
   OpStatus DeleteMatching(const std::wstring& pattern) override;
@@ -87,12 +89,14 @@ class FakePlatform : public Platform {
   OpStatus LaunchHidden(const std::wstring& commandLine) override;
   WindowHandle FindConsoleWindow() override;
   void PostChar(WindowHandle window, std::int32_t code) override;
+  bool ConsoleReadsAnsi() override { return consoleReadsAnsi; }
   std::optional<std::string> ToAnsi(std::wstring_view text) override;
 
  private:
   struct Entry {
     bool folder;
     std::string bytes;
+    std::wstring shortName;
   };
 
   std::optional<OpStatus> ForcedFailure(Op op) const;

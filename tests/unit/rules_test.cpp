@@ -15,7 +15,7 @@ using ::testing::ElementsAre;
 using ::testing::Optional;
 
 TEST(ExtensionRules, RefusesCharactersThatChangeTheRenameLine) {
-  for (const wchar_t ch : std::wstring_view(L" \\/:\"<>|&^%,;=\t\r\n\x01\x1F\x7F\x85")) {
+  for (const wchar_t ch : std::wstring_view(L" \\/:\"<>|&^%,;=()\t\r\n\x01\x1F\x7F\x85")) {
     SCOPED_TRACE(static_cast<int>(ch));
     EXPECT_TRUE(IsForbiddenInExtension(ch));
   }
@@ -23,7 +23,7 @@ TEST(ExtensionRules, RefusesCharactersThatChangeTheRenameLine) {
 }
 
 TEST(ExtensionRules, AllowsWildcardsDotsAndOtherCharacters) {
-  for (const wchar_t ch : std::wstring_view(L"*?.-_~()[]{}!@#$'`+aZ09文档　€")) {
+  for (const wchar_t ch : std::wstring_view(L"*?.-_~[]{}!@#$'`+aZ09文档　€")) {
     SCOPED_TRACE(static_cast<int>(ch));
     EXPECT_FALSE(IsForbiddenInExtension(ch));
   }
@@ -32,10 +32,26 @@ TEST(ExtensionRules, AllowsWildcardsDotsAndOtherCharacters) {
   EXPECT_FALSE(HasOnlyAllowedCharacters(L"t&t"));
 }
 
-TEST(ExtensionRules, RenameLineKeepsBothExtensionsVerbatim) {
-  EXPECT_EQ(RenameLine(L"txt", L"doc"), L"ren *.txt *.doc");
-  EXPECT_EQ(RenameLine(L"*", L"txt"), L"ren *.* *.txt");
-  EXPECT_EQ(RenameLine(L".txt", L"..doc"), L"ren *..txt *...doc");
+TEST(ExtensionRules, AnEntryCarriesTheOldExtensionByItsOwnNameOnly) {
+  const struct {
+    std::wstring_view name;
+    std::wstring_view oldExt;
+    bool carries;
+  } cases[] = {
+      {L"a.doc", L"doc", true},          {L"B.DOC", L"doc", true},
+      {L"report.docx", L"doc", false},   {L"d.doc.bak", L"doc", false},
+      {L"a.b.doc", L"doc", true},        {L"doc", L"doc", false},
+      {L"报告.ＤＯＣ", L"ｄｏｃ", true}, {L"x.Ä", L"ä", true},
+      {L"README", L"*", true},           {L"q.abc.x", L"ab*", false},
+      {L"q.abz", L"ab*", true},          {L"a.tx", L"tx?", true},
+      {L"a.tt", L"t?t", false},          {L"a.tar.gz", L"tar.gz", true},
+      {L"a.tar.gzip", L"tar.gz", false}, {L"a..txt", L".txt", true},
+      {L"a.txt", L".txt", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CarriesExtension(c.name, c.oldExt), c.carries)
+        << std::wstring(c.name) << " / " << std::wstring(c.oldExt);
+  }
 }
 
 TEST(ExplorerCommandRule, QuotesFoldersTheInterpreterWouldSplitOrReinterpret) {
@@ -216,10 +232,10 @@ TEST(FilePatterns, MatchLikeTheFileSystem) {
       {L"tav.*", L"tav.x.y", true},   {L"tav.*", L"tavern", false}, {L"tav.*", L"a.tav", false},
       {L"tav.*", L"tav2.bat", false}, {L"*.*", L"README", true},    {L"a?c", L"abc", true},
       {L"a?c", L"ac", false},         {L"ab?", L"ab", true},        {L"duzaz", L"DUZAZ", true},
-      {L"duzaz", L"duzaz2", false},
+      {L"duzaz", L"duzaz2", false},   {L"*.doc", L"a.docx", false}, {L"*.doc", L"A.DOC", true},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(test::MatchesPattern(c.pattern, c.name), c.matches)
+    EXPECT_EQ(MatchesNamePattern(c.pattern, c.name), c.matches)
         << std::wstring(c.pattern) << " ~ " << std::wstring(c.name);
   }
 }
