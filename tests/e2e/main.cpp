@@ -41,6 +41,7 @@ void RunMainPhase(Report& report, ConsoleStandIn& console, const std::wstring& e
   CheckRefusedExtensions(session);
   CheckClearInWorkFolder(session);
   CheckLockedScript(session);
+  CheckScriptsRun(session, cRoot);
   CheckChosenFolder(session, cRoot);
   CheckPickedFolders(session, cRoot);
   CheckChosenFolderFailures(session, cRoot);

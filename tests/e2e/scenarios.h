@@ -14,6 +14,9 @@ inline constexpr wchar_t kFixedLabel[] = L"当前目录 D:\\duzaz";
 
 // The bytes of text in code page 936 (the script's encoding).
 std::string Gbk(const std::wstring& text);
+// The bytes of the script that renames *.old to *.new in its own folder, when *.old finds only
+// files of that extension there.
+std::string PlainScript(const std::wstring& oldExt, const std::wstring& newExt);
 
 // Version record of the executable.
 void CheckVersionRecord(Report& report, const std::wstring& exe);
@@ -40,6 +43,10 @@ void CheckFixedFolderScripts(Session& session);
 void CheckRefusedExtensions(Session& session);
 void CheckClearInWorkFolder(Session& session);
 void CheckLockedScript(Session& session);
+// The script run by cmd.exe renames exactly the files of the old extension in its own folder,
+// whatever folder cmd starts in, in fixed-folder mode and in a picked folder under cRoot; D:\duzaz
+// must exist.
+void CheckScriptsRun(Session& session, const std::wstring& cRoot);
 // D: is a small empty drive that this fills up.
 void CheckFullDisk(Session& session);
 

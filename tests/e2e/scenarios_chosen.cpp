@@ -25,8 +25,7 @@ void ExpectWorkFolder(Session& session, const std::wstring& what, const std::wst
   session.ClickStart();
   session.ExpectNotice(what + L", 开始", ScriptWritten(folder), kNoticeTitle,
                        NoticeIcon::Information);
-  session.ExpectFile(what + L", 开始", script,
-                     "ren *." + Gbk(oldExt) + " *." + Gbk(newExt) + "\r\n");
+  session.ExpectFile(what + L", 开始", script, PlainScript(oldExt, newExt));
   session.ExpectTyped(what + L", 开始", typed);
   session.ExpectChanges(what + L", 开始", {script});
   RemoveTree(script);
@@ -52,7 +51,7 @@ void CheckChosenFolder(Session& session, const std::wstring& cRoot) {
   session.ExpectNotice(L"开始 in the chosen folder", ScriptWritten(folder), kNoticeTitle,
                        NoticeIcon::Information);
   session.ExpectTyped(L"开始 in the chosen folder", L"explorer " + folder);
-  session.ExpectFile(L"开始 in the chosen folder", script, "ren *.JPG *.png\r\n");
+  session.ExpectFile(L"开始 in the chosen folder", script, PlainScript(L"JPG", L"png"));
   session.ExpectChanges(L"开始 in the chosen folder", {script});
 
   session.BeginStep();
@@ -120,7 +119,7 @@ void CheckPickedFolders(Session& session, const std::wstring& cRoot) {
     session.ClickStart();
     session.ExpectNotice(what + L", 开始", ScriptWritten(c.folder), kNoticeTitle,
                          NoticeIcon::Information);
-    session.ExpectFile(what + L", 开始", script, "ren *." + Gbk(c.ext) + " *.new\r\n");
+    session.ExpectFile(what + L", 开始", script, PlainScript(c.ext, L"new"));
     if (c.typed.empty()) {
       session.ExpectNothingTyped(what + L", 开始");
     } else {
@@ -186,7 +185,7 @@ void CheckLongPickedPath(Session& session, const std::wstring& cRoot) {
   session.ClickStart();
   session.ExpectNotice(what + L", 开始", ScriptWritten(folder), kNoticeTitle,
                        NoticeIcon::Information);
-  session.ExpectFile(what + L", 开始", script, "ren *.txt *.new\r\n");
+  session.ExpectFile(what + L", 开始", script, PlainScript(L"txt", L"new"));
   session.ExpectTyped(what + L", 开始", L"explorer " + folder);
   session.ExpectChanges(what + L", 开始", {script});
 
@@ -207,7 +206,7 @@ void CheckCancelledPick(Session& session) {
   session.ExpectNotice(L"开始 after a cancelled 目录", L"请打开D:\\duzaz\\tav.bat并运行。",
                        kNoticeTitle, NoticeIcon::Information);
   session.ExpectTyped(L"开始 after a cancelled 目录", L"explorer D:\\duzaz");
-  session.ExpectFile(L"开始 after a cancelled 目录", kWorkScript, "ren *.abc *.def\r\n");
+  session.ExpectFile(L"开始 after a cancelled 目录", kWorkScript, PlainScript(L"abc", L"def"));
   session.ExpectChanges(L"开始 after a cancelled 目录", {kWorkScript});
 
   session.MarkLabel2();
@@ -334,6 +333,102 @@ void CheckPathArguments(Report& report, ConsoleStandIn& console, const std::wstr
     ExpectWorkFolder(session, c.what, c.folder, oldExt, L"new", c.typed);
     CheckExitButton(session);
   }
+}
+
+namespace {
+
+// tav.bat for doc -> txt, run by cmd.exe, in the folder of the current mode. Once with files
+// that *.doc finds by their own names only (the plain line), run from another folder that holds
+// a file of the old extension too; once with c.docx, which *.doc also finds through its short name
+// C~1.DOC (the line that renames file by file), run from the script's own folder as Explorer runs
+// it. Either way exactly the files of the old extension in the script's folder are renamed, and
+// the console that ran it is back in its own folder.
+void CheckScriptRunsIn(Session& session, const std::wstring& what, const std::wstring& folder,
+                       const std::wstring& elsewhere, const std::wstring& typed) {
+  const std::wstring script = folder + L"\\tav.bat";
+  const std::wstring decoy = elsewhere + L"\\z.doc";
+  const std::wstring whereCmdEnds = elsewhere + L"\\cd.txt";
+  const std::string perFileLine =
+      Gbk(L"pushd \"%~dp0\" && ((for %%f in (*.doc) do if /i \"%%~xf\"==\".doc\" ren \"%%f\" "
+          L"\"%%~nf.txt\") & popd)\r\n");
+  const struct {
+    const wchar_t* how;
+    bool withShortNameMatch;
+    std::wstring command;
+    std::wstring startIn;
+    std::string script;
+  } runs[] = {
+      {L"run from another folder", false,
+       L"call \"" + script + L"\" & cd > \"" + whereCmdEnds + L"\"", elsewhere,
+       PlainScript(L"doc", L"txt")},
+      {L"with c.docx, run from its own folder", true, L"\"" + script + L"\"", folder, perFileLine},
+  };
+  MakeFolder(elsewhere);
+  for (const auto& run : runs) {
+    // Each name and the name it must have afterwards; empty when it must keep its name.
+    std::vector<std::pair<std::wstring, std::wstring>> files = {
+        {L"a.doc", L"a.txt"},       {L"B.DOC", L"B.txt"},       {L"R&D 报告.doc", L"R&D 报告.txt"},
+        {L"100%.doc", L"100%.txt"}, {L"x^y!.doc", L"x^y!.txt"}, {L"d.doc.bak", L""},
+    };
+    if (run.withShortNameMatch) {
+      files.push_back({L"c.docx", L""});
+      files.push_back({L"a.b.doc", L"a.b.txt"});
+    }
+    for (const auto& file : files) WriteBytes(folder + L"\\" + file.first, Utf8(file.first));
+    WriteBytes(decoy, "decoy");
+
+    const std::wstring step = what + L", " + run.how;
+    session.SetBoxes(L"doc", L"txt");
+    session.BeginStep();
+    session.ClickStart();
+    session.ExpectNotice(step, L"请打开" + script + L"并运行。", kNoticeTitle,
+                         NoticeIcon::Information);
+    session.ExpectTyped(step, typed);
+    session.ExpectFile(step, script, run.script);
+
+    session.BeginStep();
+    const auto exitCode = RunInterpreter(run.command, run.startIn);
+    session.report().Check(exitCode.has_value(), step + L": cmd.exe runs tav.bat to its end",
+                           L"an exit code", L"none");
+    std::vector<std::wstring> changed;
+    for (const auto& [before, after] : files) {
+      if (after.empty()) continue;
+      changed.push_back(folder + L"\\" + before);
+      changed.push_back(folder + L"\\" + after);
+    }
+    if (run.startIn == elsewhere) {
+      changed.push_back(whereCmdEnds);
+      session.ExpectFile(step + L", the console's folder afterwards", whereCmdEnds,
+                         Gbk(elsewhere) + "\r\n");
+    }
+    session.ExpectChanges(step + L", tav.bat run", changed);
+
+    for (const auto& [before, after] : files) {
+      RemoveTree(folder + L"\\" + before);
+      if (!after.empty()) RemoveTree(folder + L"\\" + after);
+    }
+    RemoveTree(whereCmdEnds);
+    RemoveTree(script);
+  }
+  RemoveTree(elsewhere);
+}
+
+}  // namespace
+
+void CheckScriptsRun(Session& session, const std::wstring& cRoot) {
+  const std::wstring elsewhere = cRoot + L"\\elsewhere";
+  CheckScriptRunsIn(session, L"tav.bat in D:\\duzaz", kWorkFolder, elsewhere,
+                    L"explorer D:\\duzaz");
+
+  const std::wstring folder = cRoot + L"\\R&D 数据";
+  MakeFolder(folder);
+  WriteBytes(folder + L"\\picked.doc", "picked");
+  if (session.Pick(L"目录 in a folder holding a space, & and Chinese", folder + L"\\picked.doc")) {
+    RemoveTree(folder + L"\\picked.doc");
+    CheckScriptRunsIn(session, L"tav.bat in " + folder, folder, elsewhere,
+                      L"explorer " + Quoted(folder));
+  }
+  RemoveTree(folder);
 }
 
 }  // namespace tav::e2e

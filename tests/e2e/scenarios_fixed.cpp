@@ -30,6 +30,10 @@ std::string Gbk(const std::wstring& text) {
   return bytes;
 }
 
+std::string PlainScript(const std::wstring& oldExt, const std::wstring& newExt) {
+  return Gbk(L"pushd \"%~dp0\" && (ren *." + oldExt + L" *." + newExt + L" & popd)\r\n");
+}
+
 void CheckFixedFolderRefusals(Session& session) {
   const struct {
     const wchar_t* what;
@@ -101,13 +105,13 @@ void CheckFixedFolderScripts(Session& session) {
     const wchar_t* newExt;
     std::string line;
   } cases[] = {
-      {L"txt", L"doc", "ren *.txt *.doc\r\n"},
-      {L"*", L"txt", "ren *.* *.txt\r\n"},
-      {L".txt", L"doc", "ren *..txt *.doc\r\n"},
-      {L"t?t", L"DOC", "ren *.t?t *.DOC\r\n"},
-      {L"文本", L"文档", "ren *." + Gbk(L"文本") + " *." + Gbk(L"文档") + "\r\n"},
-      {kLongestExtension.c_str(), L"doc", "ren *." + Gbk(kLongestExtension) + " *.doc\r\n"},
-      {L"jpeg", L"jpg", "ren *.jpeg *.jpg\r\n"},
+      {L"txt", L"doc", "pushd \"%~dp0\" && (ren *.txt *.doc & popd)\r\n"},
+      {L"*", L"txt", "pushd \"%~dp0\" && (ren *.* *.txt & popd)\r\n"},
+      {L".txt", L"doc", "pushd \"%~dp0\" && (ren *..txt *.doc & popd)\r\n"},
+      {L"t?t", L"DOC", "pushd \"%~dp0\" && (ren *.t?t *.DOC & popd)\r\n"},
+      {L"文本", L"文档", PlainScript(L"文本", L"文档")},
+      {kLongestExtension.c_str(), L"doc", PlainScript(kLongestExtension, L"doc")},
+      {L"jpeg", L"jpg", "pushd \"%~dp0\" && (ren *.jpeg *.jpg & popd)\r\n"},
   };
   bool first = true;
   for (const auto& c : cases) {
@@ -135,9 +139,29 @@ void CheckFixedFolderScripts(Session& session) {
 
 void CheckRefusedExtensions(Session& session) {
   const wchar_t* refused[] = {
-      L" ",      L"\\",   L"/",    L":", L"\"", L"<",      L">",
-      L"|",      L"&",    L"^",    L"%", L",",  L";",      L"=",
-      L"\t",     L"\x01", L"\x7F", L"À", L"²",  L"\x0301", L"\xD83D\xDE00",
+      L" ",
+      L"\\",
+      L"/",
+      L":",
+      L"\"",
+      L"<",
+      L">",
+      L"|",
+      L"&",
+      L"^",
+      L"%",
+      L",",
+      L";",
+      L"=",
+      L"(",
+      L")",
+      L"\t",
+      L"\x01",
+      L"\x7F",
+      L"À",
+      L"²",
+      L"\x0301",
+      L"\xD83D\xDE00",
       L"\x00A0",
   };
   for (const wchar_t* bad : refused) {
@@ -312,7 +336,7 @@ void CheckFullDisk(Session& session) {
   session.BeginStep();
   session.ClickStart();
   session.ExpectNotice(what, kScriptWritten, kNoticeTitle, NoticeIcon::Information);
-  session.ExpectFile(what, kWorkScript, "ren *.txt *.doc\r\n");
+  session.ExpectFile(what, kWorkScript, PlainScript(L"txt", L"doc"));
   session.ExpectChanges(what, {kWorkScript});
   session.ExpectTyped(what, L"explorer D:\\duzaz");
 }

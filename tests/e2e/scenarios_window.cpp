@@ -403,7 +403,7 @@ void CheckExitDuringNotice(Report& report, ConsoleStandIn& console, const std::w
   report.Check(app->WaitForExit(5000), what + L": the program ends", L"ended within 5 s",
                L"still running");
   session.ExpectNothingTyped(what);
-  session.ExpectFile(what, kWorkScript, "ren *.txt *.doc\r\n");
+  session.ExpectFile(what, kWorkScript, PlainScript(L"txt", L"doc"));
 }
 
 void CheckExitButton(Session& session) {
@@ -542,7 +542,7 @@ void CheckWithoutDriveD(Session& session, const std::wstring& cRoot) {
     session.ExpectNotice(L"开始 without D: in a chosen folder",
                          L"请打开" + folder + L"\\tav.bat并运行。", kNoticeTitle,
                          NoticeIcon::Information);
-    session.ExpectFile(L"开始 without D:", folder + L"\\tav.bat", "ren *.log *.doc\r\n");
+    session.ExpectFile(L"开始 without D:", folder + L"\\tav.bat", PlainScript(L"log", L"doc"));
     session.ExpectTyped(L"开始 without D:", L"explorer " + folder);
     session.ExpectChanges(L"开始 without D:", {folder + L"\\tav.bat"});
   }
