@@ -1,5 +1,8 @@
 #include "workflow/rules.h"
 
+#include <utility>
+#include <vector>
+
 namespace tav {
 
 namespace {
@@ -162,26 +165,37 @@ bool HasOnlyAllowedCharacters(std::wstring_view ext) {
 }
 
 bool MatchesNamePattern(std::wstring_view pattern, std::wstring_view name) {
-  if (pattern.empty()) return name.empty();
-  if (pattern.front() == L'*') {
-    for (std::size_t skip = 0; skip <= name.size(); ++skip) {
-      if (MatchesNamePattern(pattern.substr(1), name.substr(skip))) return true;
+  // Row i holds, for every j, whether pattern[i..] matches name[j..]. Built from the end of the
+  // pattern backwards, so each pair is decided once: a pattern of many stars costs no more than
+  // its length times the name's.
+  const std::size_t n = name.size();
+  std::vector<char> next(n + 1, 0);  // row i + 1
+  std::vector<char> row(n + 1, 0);   // row i
+  next[n] = 1;                       // the empty pattern matches only the end of the name
+  for (std::size_t i = pattern.size(); i-- > 0;) {
+    const wchar_t p = pattern[i];
+    // The dot of a closing ".*" or ".?" also matches the end of a name that has no extension.
+    const bool dotBeforeClosingWildcards =
+        p == kExtensionSeparator &&
+        pattern.substr(i + 1).find_first_not_of(L"*?") == std::wstring_view::npos;
+    for (std::size_t j = n + 1; j-- > 0;) {
+      const bool atEnd = j == n;
+      bool matches = false;
+      if (p == L'*') {
+        matches = next[j] || (!atEnd && row[j + 1]);
+      } else if (p == L'?') {
+        // A ? also matches nothing at the end of a name or of its stem.
+        matches = ((atEnd || name[j] == kExtensionSeparator) && next[j]) || (!atEnd && next[j + 1]);
+      } else if (atEnd) {
+        matches = dotBeforeClosingWildcards;
+      } else {
+        matches = FoldCase(p) == FoldCase(name[j]) && next[j + 1];
+      }
+      row[j] = matches ? 1 : 0;
     }
-    return false;
+    std::swap(row, next);
   }
-  // The dot of a closing ".*" or ".?" also matches the end of a name that has no extension.
-  if (pattern.front() == L'.' && name.empty() &&
-      pattern.substr(1).find_first_not_of(L"*?") == std::wstring_view::npos) {
-    return true;
-  }
-  // A ? also matches nothing at the end of a name or of its stem.
-  if (pattern.front() == L'?' && (name.empty() || name.front() == L'.') &&
-      MatchesNamePattern(pattern.substr(1), name)) {
-    return true;
-  }
-  if (name.empty()) return false;
-  if (pattern.front() != L'?' && FoldCase(pattern.front()) != FoldCase(name.front())) return false;
-  return MatchesNamePattern(pattern.substr(1), name.substr(1));
+  return next[0] != 0;
 }
 
 bool IsAscii(std::wstring_view text) {

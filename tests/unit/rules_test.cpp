@@ -222,17 +222,37 @@ TEST(MessageInserts, NoSystemTextKeepsARawInsert) {
   }
 }
 
+const std::wstring kManyStars = L"*." + std::wstring(200, L'*') + L"x";
+const std::wstring kLongName = std::wstring(120, L'a') + L"." + std::wstring(120, L'b');
+const std::wstring kLongNameX = kLongName + L"x";
+
 TEST(FilePatterns, MatchLikeTheFileSystem) {
   const struct {
     std::wstring_view pattern;
     std::wstring_view name;
     bool matches;
   } cases[] = {
-      {L"tav.*", L"tav.bat", true},   {L"tav.*", L"TAV.TXT", true}, {L"tav.*", L"tav", true},
-      {L"tav.*", L"tav.x.y", true},   {L"tav.*", L"tavern", false}, {L"tav.*", L"a.tav", false},
-      {L"tav.*", L"tav2.bat", false}, {L"*.*", L"README", true},    {L"a?c", L"abc", true},
-      {L"a?c", L"ac", false},         {L"ab?", L"ab", true},        {L"duzaz", L"DUZAZ", true},
-      {L"duzaz", L"duzaz2", false},   {L"*.doc", L"a.docx", false}, {L"*.doc", L"A.DOC", true},
+      {L"tav.*", L"tav.bat", true},
+      {L"tav.*", L"TAV.TXT", true},
+      {L"tav.*", L"tav", true},
+      {L"tav.*", L"tav.x.y", true},
+      {L"tav.*", L"tavern", false},
+      {L"tav.*", L"a.tav", false},
+      {L"tav.*", L"tav2.bat", false},
+      {L"*.*", L"README", true},
+      {L"a?c", L"abc", true},
+      {L"a?c", L"ac", false},
+      {L"ab?", L"ab", true},
+      {L"duzaz", L"DUZAZ", true},
+      {L"duzaz", L"duzaz2", false},
+      {L"*.doc", L"a.docx", false},
+      {L"*.doc", L"A.DOC", true},
+      {L"*.?", L"README", true},
+      {L"a.b?", L"a.b", true},
+      {L"*.t?t", L"x.tt", false},
+      // An extension of many stars: decided at once, not by trying every way to split the name.
+      {kManyStars, kLongName, false},
+      {kManyStars, kLongNameX, true},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(MatchesNamePattern(c.pattern, c.name), c.matches)
