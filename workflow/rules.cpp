@@ -213,13 +213,8 @@ bool CarriesExtension(std::wstring_view name, std::wstring_view oldExt) {
 }
 
 std::wstring PlainScriptLine(std::wstring_view oldExt, std::wstring_view newExt) {
-  std::wstring line = kEnterScriptFolder;
-  line += L"(ren *.";
-  line += oldExt;
-  line += L" *.";
-  line += newExt;
-  line += L" & popd)";
-  return line;
+  const std::wstring from(oldExt), to(newExt);
+  return kEnterScriptFolder + (L"(ren *." + from + L" *." + to + L" & popd)");
 }
 
 bool CanRenameFileByFile(std::wstring_view oldExt, std::wstring_view newExt) {
@@ -236,15 +231,9 @@ bool CanRenameFileByFile(std::wstring_view oldExt, std::wstring_view newExt) {
 }
 
 std::wstring PerFileScriptLine(std::wstring_view oldExt, std::wstring_view newExt) {
-  std::wstring line = kEnterScriptFolder;
-  line += L"((for %%f in (*.";
-  line += oldExt;
-  line += L") do if /i \"%%~xf\"==\".";
-  line += oldExt;
-  line += L"\" ren \"%%f\" \"%%~nf.";
-  line += newExt;
-  line += L"\") & popd)";
-  return line;
+  const std::wstring from(oldExt), to(newExt);
+  return kEnterScriptFolder + (L"((for %%f in (*." + from + L") do if /i \"%%~xf\"==\"." + from +
+                               L"\" ren \"%%f\" \"%%~nf." + to + L"\") & popd)");
 }
 
 bool NeedsQuotesOnCommandLine(std::wstring_view folder) {
