@@ -92,10 +92,11 @@ class Platform {
   // Starts the command line as a new process with a hidden window; does not wait, keeps no handle.
   virtual OpStatus LaunchHidden(const std::wstring& commandLine) = 0;
 
-  // FindWindowA("ConsoleWindowClass", nullptr): the first top-level console window, or 0.
+  // The first visible top-level window of the console's class "ConsoleWindowClass", or 0.
   virtual WindowHandle FindConsoleWindow() = 0;
 
-  // PostMessageA(window, WM_CHAR, code, 0); the result is ignored.
+  // PostMessageA(window, WM_CHAR, code, 0), code being a byte or a double-byte character with its
+  // lead byte in bits 0-7 and its trail byte in bits 8-15; the result is ignored.
   virtual void PostChar(WindowHandle window, std::int32_t code) = 0;
 
   // Whether the command interpreter reads a script in the code page the script is written in: a

@@ -33,20 +33,19 @@ OpStatus Failure(DWORD error, std::wstring_view subject) {
 
 OpStatus LastFailure(std::wstring_view subject) { return Failure(::GetLastError(), subject); }
 
-// Errors with which a listing says that nothing is there, as opposed to a listing that failed. A
-// folder in the pattern's path that is a file gives ERROR_DIRECTORY on Windows and
-// ERROR_INVALID_NAME under Wine.
+// Errors with which a listing says that nothing is there, as opposed to a listing that failed.
+// Listing inside a folder that is an ordinary file gives ERROR_DIRECTORY on Windows and
+// ERROR_INVALID_NAME under Wine; a name that no file can have matches nothing either.
 bool MeansNothingFound(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
          error == ERROR_NO_MORE_FILES || error == ERROR_INVALID_DRIVE || error == ERROR_DIRECTORY ||
          error == ERROR_INVALID_NAME;
 }
 
-// Errors with which a path says that nothing is there: besides those of a listing, a name no
-// file can have and a network server or share that does not exist.
+// Errors with which a path says that nothing is there: besides those of a listing, a network
+// server or share that does not exist.
 bool MeansNothingAt(DWORD error) {
-  return MeansNothingFound(error) || error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH ||
-         error == ERROR_BAD_NET_NAME;
+  return MeansNothingFound(error) || error == ERROR_BAD_NETPATH || error == ERROR_BAD_NET_NAME;
 }
 
 // The absolute form of path ("." and ".." resolved, "/" turned into "\"), or path itself when it
@@ -61,20 +60,74 @@ std::wstring FullPath(const std::wstring& path) {
   return full;
 }
 
-// The name handed to the file functions: absolute, and prefixed when it is long.
-std::wstring SystemPath(const std::wstring& path) { return WithLongPathPrefix(FullPath(path)); }
+bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+bool IsDriveLetter(wchar_t ch) { return (ch >= L'A' && ch <= L'Z') || (ch >= L'a' && ch <= L'z'); }
+
+// How many characters of path name its root: 3 for a drive's root (C:\), 2 for the two
+// backslashes of a network path, 0 when path is not absolute in one of these two forms (relative,
+// on a drive's current folder, or already prefixed).
+std::size_t RootLength(std::wstring_view path) {
+  if (path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && path[2] == L'\\') return 3;
+  if (StartsWith(path, L"\\\\?\\") || StartsWith(path, L"\\\\.\\")) return 0;
+  return StartsWith(path, L"\\\\") ? 2 : 0;
+}
+
+// The components of path after its root, split at backslashes.
+std::vector<std::wstring_view> Components(std::wstring_view path) {
+  std::vector<std::wstring_view> parts;
+  path.remove_prefix(RootLength(path));
+  for (std::size_t end; (end = path.find(L'\\')) != std::wstring_view::npos;) {
+    parts.push_back(path.substr(0, end));
+    path.remove_prefix(end + 1);
+  }
+  parts.push_back(path);
+  return parts;
+}
+
+// True for an absolute path in its final form: a drive's root or a network path, then names
+// separated by single backslashes, none of them "." or "..", and no "/". Only a closing
+// backslash may follow the last name.
+bool IsPlainAbsolute(std::wstring_view path) {
+  if (RootLength(path) == 0 || path.find(L'/') != std::wstring_view::npos) return false;
+  const auto parts = Components(path);
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const bool last = i + 1 == parts.size();
+    if ((parts[i].empty() && !last) || parts[i] == L"." || parts[i] == L"..") return false;
+  }
+  return true;
+}
+
+// True when a name in path ends with a dot or a blank, which the system's parsing of a path
+// drops: "backup." would name "backup".
+bool HasNameEndingInDotOrBlank(std::wstring_view path) {
+  for (const std::wstring_view part : Components(path)) {
+    if (!part.empty() && (part.back() == L'.' || part.back() == L' ')) return true;
+  }
+  return false;
+}
+
+// path with the extended-length prefix, which makes the file functions take it as written.
+std::wstring Prefixed(std::wstring_view path) {
+  if (RootLength(path) == 2) return L"\\\\?\\UNC\\" + std::wstring(path.substr(2));
+  return L"\\\\?\\" + std::wstring(path);
+}
+
+// The name handed to the file functions: absolute, and prefixed when it is long. An absolute
+// path with a name that ends in a dot or a blank is prefixed as it is, so that it names that
+// entry and not the one without the dot or blank.
+std::wstring SystemPath(const std::wstring& path) {
+  if (IsPlainAbsolute(path) && HasNameEndingInDotOrBlank(path)) return Prefixed(path);
+  return WithLongPathPrefix(FullPath(path));
+}
 
 // Everything up to and including the last separator of an absolute path.
 std::wstring FolderOf(const std::wstring& fullPath) {
   const std::size_t end = fullPath.find_last_of(L"\\/");
   return end == std::wstring::npos ? std::wstring() : fullPath.substr(0, end + 1);
 }
-
-bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
-bool IsDriveLetter(wchar_t ch) { return (ch >= L'A' && ch <= L'Z') || (ch >= L'a' && ch <= L'z'); }
 
 // The system folder (System32) without a trailing backslash; empty when it cannot be read.
 std::wstring SystemFolder() {
@@ -208,12 +261,7 @@ class CurrentFolderKeeper {
 std::wstring WithLongPathPrefix(std::wstring_view fullPath) {
   std::wstring path(fullPath);
   if (path.size() < kLongPathThreshold) return path;
-  if (StartsWith(path, L"\\\\?\\") || StartsWith(path, L"\\\\.\\")) return path;
-  if (StartsWith(path, L"\\\\")) return L"\\\\?\\UNC\\" + path.substr(2);
-  if (path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && path[2] == L'\\') {
-    return L"\\\\?\\" + path;
-  }
-  return path;
+  return RootLength(path) == 0 ? path : Prefixed(path);
 }
 
 std::wstring SystemErrorText(DWORD error) {
@@ -261,8 +309,12 @@ bool Win32Platform::LoadDropReader() {
 }
 
 std::wstring Win32Platform::TakeFirstDroppedPath(HDROP drop) {
-  // Without the shell's library the drop can be neither read nor released: it is as good as empty.
-  if (!LoadDropReader()) return {};
+  // Without the shell's library the drop cannot be read: it is as good as empty. It is still
+  // released, as DragFinish would release it.
+  if (!LoadDropReader()) {
+    ::GlobalFree(drop);
+    return {};
+  }
   std::wstring path;
   const UINT files = dragQueryFile_(drop, 0xFFFFFFFF, nullptr, 0);
   const UINT length = files > 0 ? dragQueryFile_(drop, 0, nullptr, 0) : 0;
@@ -315,8 +367,10 @@ FoundEntry Win32Platform::FirstMatch(const std::wstring& pattern) {
 }
 
 PathEntry Win32Platform::ExaminePath(const std::wstring& path) {
-  const std::wstring full = FullPath(path);
-  const DWORD attributes = ::GetFileAttributesW(WithLongPathPrefix(full).c_str());
+  // An absolute path is kept as given: making it absolute once more would only drop a closing dot
+  // or blank from a name and so name another entry ("backup." next to "backup").
+  const std::wstring full = IsPlainAbsolute(path) ? path : FullPath(path);
+  const DWORD attributes = ::GetFileAttributesW(SystemPath(full).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = ::GetLastError();
     if (MeansNothingAt(error)) return {PathKind::Missing, full, OpStatus::Success()};
@@ -341,9 +395,9 @@ MatchList Win32Platform::ListMatches(const std::wstring& pattern) {
 }
 
 OpStatus Win32Platform::DeleteMatching(const std::wstring& pattern) {
-  const std::wstring full = FullPath(pattern);
+  const std::wstring full = SystemPath(pattern);
   std::vector<std::wstring> files;
-  const DWORD error = ListEntries(WithLongPathPrefix(full), [&](const WIN32_FIND_DATAW& entry) {
+  const DWORD error = ListEntries(full, [&](const WIN32_FIND_DATAW& entry) {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
       files.emplace_back(entry.cFileName);
   });
@@ -353,8 +407,9 @@ OpStatus Win32Platform::DeleteMatching(const std::wstring& pattern) {
   // The listing is complete before the first deletion, so deleting cannot disturb it.
   const std::wstring folder = FolderOf(full);
   for (const std::wstring& file : files) {
-    if (!::DeleteFileW(WithLongPathPrefix(folder + file).c_str()))
-      return LastFailure(folder + file);
+    if (!::DeleteFileW(WithLongPathPrefix(folder + file).c_str())) {
+      return LastFailure(FolderOf(pattern) + file);
+    }
   }
   return OpStatus::Success();
 }
@@ -410,15 +465,20 @@ OpStatus Win32Platform::LaunchHidden(const std::wstring& commandLine) {
 }
 
 WindowHandle Win32Platform::FindConsoleWindow() {
-  return reinterpret_cast<WindowHandle>(::FindWindowA("ConsoleWindowClass", nullptr));
+  // Hidden consoles (of programs started hidden, this program's own start-up command among them)
+  // may come first in the window order; what is typed there nobody sees, and it may run there.
+  HWND window = nullptr;
+  while ((window = ::FindWindowExW(nullptr, window, L"ConsoleWindowClass", nullptr)) != nullptr) {
+    if (::IsWindowVisible(window)) return reinterpret_cast<WindowHandle>(window);
+  }
+  return 0;
 }
 
 void Win32Platform::PostChar(WindowHandle window, std::int32_t code) {
-  // A double-byte character arrives as a negative code: lead byte * 256 + trail byte read as a
-  // signed 16-bit number. Widening it with its sign keeps every upper bit set, which is the value
-  // a console expects from an ANSI WM_CHAR of such a character; it reads the two bytes from the
-  // low 16 bits. Zero-extending would make a different, unrelated value in the upper half.
-  const WPARAM value = static_cast<WPARAM>(static_cast<INT_PTR>(code));
+  // The code is a byte, or a double-byte character with its lead byte in bits 0-7 and its trail
+  // byte in bits 8-15, which is where the system looks for them when it converts the message for
+  // a Unicode window such as the console's.
+  const WPARAM value = static_cast<WPARAM>(static_cast<std::uint32_t>(code));
   ::PostMessageA(reinterpret_cast<HWND>(window), WM_CHAR, value, 0);
 }
 

@@ -163,12 +163,14 @@ void Commands::ClearScripts() {
 void Commands::TypeIntoConsole(const std::wstring& line) {
   state_.ConsoleWnd = platform_.FindConsoleWindow();
   state_.ConsoleLine = line;
+  // Without a console that the user can see there is nobody to read the line.
+  if (state_.ConsoleWnd == 0) return;
   const auto codes =
       ConsoleCodes(line, [this](std::wstring_view text) { return platform_.ToAnsi(text); });
   // A character without an exact ANSI code would reach the console as something else and run a
-  // different command, and the interpreter would expand or run parts of a line that holds % $ or
-  // `; such a line is not typed at all.
-  if (!codes || HasInterpreterExpansion(line)) return;
+  // different command, and the interpreter would expand, run or unquote parts of a line that
+  // holds % $ ` or a typographic quote; such a line is not typed at all.
+  if (!codes || QuotesCannotProtect(line)) return;
   for (const std::int32_t code : *codes) platform_.PostChar(state_.ConsoleWnd, code);
   platform_.PostChar(state_.ConsoleWnd, kCarriageReturn);
 }

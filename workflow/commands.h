@@ -33,7 +33,8 @@ class Commands {
   // notice.
   void OpenArgumentPath(const std::wstring& path);
 
-  // Types line and a carriage return into the first console window found.
+  // Types line and a carriage return into the first visible console window; with none visible,
+  // types nothing.
   void TypeIntoConsole(const std::wstring& line);
 
  private:

@@ -1,5 +1,6 @@
 #include "workflow/rules.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -73,6 +74,15 @@ std::wstring NoticeSentence(std::wstring_view description) {
 }
 
 bool IsBlank(wchar_t ch) { return ch == L' ' || ch == L'\t'; }
+
+// The space separators besides the ASCII blank; PowerShell splits words at each of them.
+bool IsUnicodeSpace(wchar_t ch) {
+  return ch == 0x00A0 || ch == 0x1680 || (ch >= 0x2000 && ch <= 0x200A) || ch == 0x202F ||
+         ch == 0x205F || ch == 0x3000;
+}
+
+// ‘ ’ ‚ ‛ “ ” „: PowerShell takes each of them for a quote mark of its own.
+bool IsTypographicQuote(wchar_t ch) { return ch >= 0x2018 && ch <= 0x201E; }
 
 // Where the arguments of a command line start: past the program's name, in which quotes group
 // and backslashes are plain characters, and past the blanks after it.
@@ -237,11 +247,13 @@ std::wstring PerFileScriptLine(std::wstring_view oldExt, std::wstring_view newEx
 }
 
 bool NeedsQuotesOnCommandLine(std::wstring_view folder) {
-  return folder.find_first_of(L" &|<>^()%!,;='{}@#") != std::wstring_view::npos;
+  if (folder.find_first_of(L" &|<>^()%!,;='{}@#") != std::wstring_view::npos) return true;
+  return std::any_of(folder.begin(), folder.end(), IsUnicodeSpace);
 }
 
-bool HasInterpreterExpansion(std::wstring_view line) {
-  return line.find_first_of(L"%$`") != std::wstring_view::npos;
+bool QuotesCannotProtect(std::wstring_view line) {
+  return line.find_first_of(L"%$`") != std::wstring_view::npos ||
+         std::any_of(line.begin(), line.end(), IsTypographicQuote);
 }
 
 std::wstring ExplorerCommand(std::wstring_view folder) {
@@ -259,10 +271,7 @@ std::wstring ExplorerCommand(std::wstring_view folder) {
 std::optional<std::int32_t> CharCodeFromAnsi(std::string_view bytes) {
   const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
   if (bytes.size() == 1) return byteAt(0);
-  if (bytes.size() == 2) {
-    const auto word = static_cast<std::uint16_t>(byteAt(0) * 256 + byteAt(1));
-    return static_cast<std::int16_t>(word);
-  }
+  if (bytes.size() == 2) return byteAt(0) | (byteAt(1) << 8);
   return std::nullopt;
 }
 

@@ -85,21 +85,23 @@ bool CanRenameFileByFile(std::wstring_view oldExt, std::wstring_view newExt);
 std::wstring PerFileScriptLine(std::wstring_view oldExt, std::wstring_view newExt);
 
 // True when folder must be quoted on a command line: it holds a space or one of
-// & | < > ^ ( ) % ! , ; =  or one of ' { } @ #, which PowerShell reads as syntax outside quotes.
+// & | < > ^ ( ) % ! , ; =  or one of ' { } @ #, which PowerShell reads as syntax outside quotes,
+// or another Unicode space (U+00A0, U+3000 and the like), which splits words in PowerShell.
 // Inside double quotes both interpreters read all of them as plain text.
 bool NeedsQuotesOnCommandLine(std::wstring_view folder);
 
-// True when an interactive interpreter would expand or run part of line even inside double
-// quotes: % (cmd's variables), $ and ` (PowerShell's subexpressions and escapes).
-bool HasInterpreterExpansion(std::wstring_view line);
+// True when an interactive interpreter would expand, run or unquote part of line even inside
+// double quotes: % (cmd's variables), $ and ` (PowerShell's subexpressions and escapes), and the
+// typographic quotes U+2018 to U+201E, which end a double-quoted string in PowerShell.
+bool QuotesCannotProtect(std::wstring_view line);
 
 // The line typed into the console to open folder in the file manager:
 // explorer <folder>, with the folder in double quotes when NeedsQuotesOnCommandLine says so.
 std::wstring ExplorerCommand(std::wstring_view folder);
 
-// WM_CHAR code of one character from its ANSI bytes: one byte gives 0..255; two bytes give
-// lead * 256 + trail read as a signed 16-bit number and widened with its sign. nullopt for any
-// other length, as such a character cannot be typed as one code.
+// WM_CHAR code of one character from its ANSI bytes: one byte gives 0..255; two bytes give the
+// lead byte in bits 0-7 and the trail byte in bits 8-15, the order in which the system reads them
+// back. nullopt for any other length, as such a character cannot be typed as one code.
 std::optional<std::int32_t> CharCodeFromAnsi(std::string_view bytes);
 
 // Converts text to the ANSI code page, or nullopt when it has no exact representation.

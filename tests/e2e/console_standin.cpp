@@ -6,19 +6,8 @@ namespace {
 
 constexpr wchar_t kConsoleClass[] = L"ConsoleWindowClass";
 constexpr UINT kDrainMarker = WM_APP + 1;
-constexpr UINT kGbk = 936;
 
 }  // namespace
-
-int GbkCode(wchar_t ch) {
-  char bytes[4] = {};
-  BOOL usedDefault = FALSE;
-  const int n =
-      WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, &ch, 1, bytes, 4, nullptr, &usedDefault);
-  if (usedDefault || n < 1 || n > 2) return -1;
-  const auto byte = [&](int i) { return static_cast<unsigned char>(bytes[i]); };
-  return n == 1 ? byte(0) : byte(0) * 256 + byte(1);
-}
 
 ConsoleStandIn::ConsoleStandIn() {
   InitializeCriticalSection(&lock_);
@@ -28,9 +17,14 @@ ConsoleStandIn::ConsoleStandIn() {
 }
 
 ConsoleStandIn::~ConsoleStandIn() {
-  if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
+  if (hidden_) PostMessageW(hidden_, WM_CLOSE, 0, 0);
+  if (visible_) PostMessageW(visible_, WM_CLOSE, 0, 0);
   if (thread_) WaitForSingleObject(thread_.get(), 5000);
   DeleteCriticalSection(&lock_);
+}
+
+bool ConsoleStandIn::ready() const {
+  return visible_ && hidden_ && FindWindowW(kConsoleClass, nullptr) == hidden_;
 }
 
 DWORD WINAPI ConsoleStandIn::ThreadMain(void* self) {
@@ -40,14 +34,24 @@ DWORD WINAPI ConsoleStandIn::ThreadMain(void* self) {
   windowClass.hInstance = GetModuleHandleW(nullptr);
   windowClass.lpszClassName = kConsoleClass;
   RegisterClassW(&windowClass);
-  // Never shown: FindWindowA finds hidden top-level windows too, and a hidden window cannot cover
-  // the notices whose icons the driver reads from the screen.
-  HWND window = CreateWindowExW(0, kConsoleClass, L"e2e console", WS_OVERLAPPEDWINDOW, 0, 0, 200,
-                                100, nullptr, nullptr, windowClass.hInstance, nullptr);
-  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(standIn));
-  standIn->window_ = window;
+  // Visible, yet off the screen and never active: it covers none of the notices whose icons the
+  // driver reads from the screen, and it takes the focus from nobody.
+  HWND visible =
+      CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kConsoleClass, L"e2e console", WS_POPUP,
+                      -400, -400, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+  HWND hidden = CreateWindowExW(0, kConsoleClass, L"e2e hidden console", WS_OVERLAPPEDWINDOW, 0, 0,
+                                200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+  for (HWND window : {visible, hidden}) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(standIn));
+  }
+  if (visible) ShowWindow(visible, SW_SHOWNOACTIVATE);
+  if (hidden) {
+    SetWindowPos(hidden, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  standIn->visible_ = visible;
+  standIn->hidden_ = hidden;
   SetEvent(standIn->started_.get());
-  if (!window) return 1;
+  if (!visible || !hidden) return 1;
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     TranslateMessage(&message);
@@ -61,61 +65,56 @@ LRESULT CALLBACK ConsoleStandIn::WindowProc(HWND window, UINT message, WPARAM wP
   auto* standIn = reinterpret_cast<ConsoleStandIn*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   switch (message) {
     case WM_CHAR:
-      if (standIn) standIn->Record(static_cast<wchar_t>(wParam), lParam);
+      // A Unicode window receives the character itself, whatever code page the sender used.
+      if (standIn) standIn->Record(window, static_cast<wchar_t>(wParam), lParam);
       return 0;
     case kDrainMarker:
       if (standIn) InterlockedExchange(&standIn->drained_, static_cast<LONG>(wParam));
       return 0;
     case WM_DESTROY:
-      PostQuitMessage(0);
+      if (standIn && window == standIn->visible_) PostQuitMessage(0);
       return 0;
     default:
       return DefWindowProcW(window, message, wParam, lParam);
   }
 }
 
-void ConsoleStandIn::Record(wchar_t ch, LPARAM lParam) {
-  // Wine turns a posted double-byte WM_CHAR into one Unicode character before delivery, reading
-  // the low byte of wParam as the first byte of the code page 936 sequence and the high byte as
-  // the second; the upper 16 bits are dropped. Converting the character back and putting the two
-  // bytes where they came from gives the low 16 bits that were posted.
-  const int code = GbkCode(ch);
-  std::uint16_t posted = 0xFFFF;
-  if (code >= 0 && code < 0x100) posted = static_cast<std::uint16_t>(code);
-  if (code >= 0x100) posted = static_cast<std::uint16_t>(((code & 0xFF) << 8) | (code >> 8));
+void ConsoleStandIn::Record(HWND window, wchar_t ch, LPARAM lParam) {
   EnterCriticalSection(&lock_);
-  received_.push_back({posted, lParam});
+  ReceivedText& received = window == hidden_ ? receivedByHidden_ : received_;
+  received.text += ch;
+  received.nonZeroLParam = received.nonZeroLParam || lParam != 0;
   LeaveCriticalSection(&lock_);
 }
 
 void ConsoleStandIn::Clear() {
   EnterCriticalSection(&lock_);
-  received_.clear();
+  received_ = {};
+  receivedByHidden_ = {};
   LeaveCriticalSection(&lock_);
 }
 
 bool ConsoleStandIn::Drain() {
+  // Both windows belong to one thread, whose queue hands out posted messages in order.
   const LONG token = ++nextToken_;
-  if (!window_ || !PostMessageW(window_, kDrainMarker, static_cast<WPARAM>(token), 0)) return false;
+  if (!visible_ || !PostMessageW(visible_, kDrainMarker, static_cast<WPARAM>(token), 0)) {
+    return false;
+  }
   return WaitUntil([&] { return InterlockedCompareExchange(&drained_, 0, 0) == token; }, 3000);
 }
 
-std::vector<TypedChar> ConsoleStandIn::Received() const {
+ReceivedText ConsoleStandIn::Received() const {
   EnterCriticalSection(&lock_);
-  std::vector<TypedChar> copy = received_;
+  ReceivedText copy = received_;
   LeaveCriticalSection(&lock_);
   return copy;
 }
 
-std::vector<std::uint16_t> ConsoleStandIn::ExpectedCodes(const std::wstring& line) {
-  std::vector<std::uint16_t> codes;
-  for (const wchar_t ch : line) {
-    const int code = GbkCode(ch);
-    if (code < 0) return {};
-    codes.push_back(static_cast<std::uint16_t>(code));
-  }
-  codes.push_back(13);
-  return codes;
+ReceivedText ConsoleStandIn::ReceivedByHidden() const {
+  EnterCriticalSection(&lock_);
+  ReceivedText copy = receivedByHidden_;
+  LeaveCriticalSection(&lock_);
+  return copy;
 }
 
 }  // namespace tav::e2e

@@ -154,4 +154,68 @@ std::optional<DWORD> RunInterpreter(const std::wstring& commandLine,
   return code;
 }
 
+namespace {
+
+constexpr wchar_t kExplorerName[] = L"explorer.exe";
+constexpr wchar_t kArgumentsFile[] = L"explorer-arguments.txt";
+
+// The full path of the running program.
+std::wstring OwnPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+std::wstring FolderOfPath(const std::wstring& path) {
+  return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+}  // namespace
+
+RecordingExplorer::RecordingExplorer() {
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  folder_ = std::wstring(temp) + L"tav-e2e-explorer-" + std::to_wstring(GetCurrentProcessId());
+  MakeFolder(folder_);
+  CopyFileW(OwnPath().c_str(), (folder_ + L"\\" + kExplorerName).c_str(), FALSE);
+}
+
+RecordingExplorer::~RecordingExplorer() { RemoveTree(folder_); }
+
+std::optional<std::vector<std::wstring>> RecordingExplorer::Run(const std::wstring& line) const {
+  const std::wstring record = folder_ + L"\\" + kArgumentsFile;
+  RemoveTree(record);
+  RunInterpreter(line, folder_);
+  const auto bytes = ReadBytes(record);
+  if (!bytes) return std::nullopt;
+  RemoveTree(record);
+  const std::wstring text(reinterpret_cast<const wchar_t*>(bytes->data()),
+                          bytes->size() / sizeof(wchar_t));
+  std::vector<std::wstring> arguments;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = text.find(L'\n', start);
+    arguments.push_back(text.substr(start, end - start));
+    start = end == std::wstring::npos ? text.size() : end + 1;
+  }
+  return arguments;
+}
+
+bool RecordArgumentsAsExplorer(int argc, wchar_t** argv) {
+  const std::wstring self = OwnPath();
+  const std::wstring name = self.substr(self.find_last_of(L'\\') + 1);
+  if (lstrcmpiW(name.c_str(), kExplorerName) != 0) return false;
+  std::wstring text;
+  for (int i = 1; i < argc; ++i) text += std::wstring(argv[i]) + L"\n";
+  WriteBytes(
+      FolderOfPath(self) + kArgumentsFile,
+      std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
+  return true;
+}
+
 }  // namespace tav::e2e

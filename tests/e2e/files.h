@@ -35,6 +35,28 @@ std::vector<std::wstring> Differences(const TreeSnapshot& before, const TreeSnap
 std::optional<DWORD> RunInterpreter(const std::wstring& commandLine,
                                     const std::wstring& currentFolder, DWORD timeoutMs = 20000);
 
+// A folder of its own holding a copy of the driver named explorer.exe. Started by that name, the
+// driver only records its arguments (see RecordArgumentsAsExplorer), and a command interpreter
+// whose current folder this is runs that copy for "explorer", as it looks there first.
+class RecordingExplorer {
+ public:
+  RecordingExplorer();
+  ~RecordingExplorer();
+  RecordingExplorer(const RecordingExplorer&) = delete;
+  RecordingExplorer& operator=(const RecordingExplorer&) = delete;
+
+  // Runs line through cmd.exe in the folder; the arguments explorer was started with, or nullopt
+  // when it was not started.
+  std::optional<std::vector<std::wstring>> Run(const std::wstring& line) const;
+
+ private:
+  std::wstring folder_;
+};
+
+// When the driver runs as explorer.exe: writes its arguments into a file beside itself and
+// returns true.
+bool RecordArgumentsAsExplorer(int argc, wchar_t** argv);
+
 // Holds a file open with no sharing, so that other processes can neither write nor delete it.
 class ExclusiveHold {
  public:

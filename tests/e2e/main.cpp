@@ -98,6 +98,7 @@ void RunShortPhase(const ShortPhase& phase, Report& report, ConsoleStandIn& cons
 
 int wmain(int argc, wchar_t** argv) {
   using namespace tav::e2e;
+  if (RecordArgumentsAsExplorer(argc, argv)) return 0;
   Report report;
   const std::wstring phase = argc > 1 ? argv[1] : L"";
   const ShortPhase* shortPhase = FindShortPhase(phase);
@@ -111,10 +112,11 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring cRoot = argv[2];
   const std::wstring exe = argc > 3 ? argv[3] : BesideDriver(L"TAV.exe");
 
-  // The stand-in must exist before TAV starts, so that TAV finds it as its console.
+  // The stand-ins must exist before TAV starts, so that TAV finds them as consoles.
   ConsoleStandIn console;
-  if (report.Check(console.ready(), L"console stand-in window of class ConsoleWindowClass",
-                   L"a window", L"none")) {
+  if (report.Check(console.ready(),
+                   L"console stand-ins of class ConsoleWindowClass, a hidden one first",
+                   L"a hidden and a visible window, the hidden one first", L"not so")) {
     if (shortPhase != nullptr) {
       RunShortPhase(*shortPhase, report, console, exe, cRoot);
     } else {

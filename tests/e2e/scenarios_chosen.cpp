@@ -79,6 +79,7 @@ void CheckChosenFolder(Session& session, const std::wstring& cRoot) {
 }
 
 void CheckPickedFolders(Session& session, const std::wstring& cRoot) {
+  const RecordingExplorer explorer;
   const struct {
     const wchar_t* what;
     std::wstring folder;
@@ -102,6 +103,13 @@ void CheckPickedFolders(Session& session, const std::wstring& cRoot) {
       {L"a folder holding `", cRoot + L"\\a`b", L"x.log", L"log", L""},
       {L"a folder holding Chinese characters", cRoot + L"\\数据", L"报告.txt", L"txt",
        L"explorer " + cRoot + L"\\数据"},
+      // In GBK 億 is 83 7C, 俙 82 60 and 乗 81 5C: their second bytes are | ` and \.
+      {L"a folder holding 億 俙 乗", cRoot + L"\\x億calc俙乗", L"a.txt", L"txt",
+       L"explorer " + cRoot + L"\\x億calc俙乗"},
+      {L"a folder holding an ideographic space", cRoot + L"\\新建\u3000文件夹", L"a.txt", L"txt",
+       L"explorer " + Quoted(cRoot + L"\\新建\u3000文件夹")},
+      // PowerShell ends a quoted string at ” as at ".
+      {L"a folder holding ” and “", cRoot + L"\\a”;calc;“", L"x.log", L"log", L""},
       {L"a folder holding a character outside GBK", cRoot + L"\\Àx", L"f.txt", L"txt", L""},
       {L"the root of D:", L"D:", L"a.txt", L"txt", L"explorer D:"},
   };
@@ -124,6 +132,7 @@ void CheckPickedFolders(Session& session, const std::wstring& cRoot) {
       session.ExpectNothingTyped(what + L", 开始");
     } else {
       session.ExpectTyped(what + L", 开始", c.typed);
+      session.ExpectTypedLineOpens(what + L", 开始", explorer, c.folder);
     }
     session.ExpectChanges(what + L", 开始", {script});
 
@@ -250,6 +259,12 @@ void CheckDrops(Session& session, const std::wstring& cRoot) {
        L"explorer " + Quoted(other)},
       {L"a drop of a folder", {folder}, L"old", folder, L"explorer " + Quoted(folder)},
       {L"a drop of a drive's root", {L"D:\\"}, L"old", L"D:", L"explorer D:"},
+      // A name with a closing dot is another name than the one without: nothing is there.
+      {L"a drop of a folder's name with a dot added",
+       {folder + L"."},
+       L"old",
+       L"D:",
+       L"explorer D:"},
   };
   for (const auto& c : cases) {
     session.SetBoxes(L"old", L"new");

@@ -81,6 +81,14 @@ void CheckWorkFolderThatIsAFile(Session& session) {
   session.ExpectNothingTyped(L"开始 with a file named D:\\duzaz");
   session.ExpectChanges(L"开始 with a file named D:\\duzaz", {});
   session.ExpectAlive(L"开始 with a file named D:\\duzaz");
+
+  // Nothing can be inside a file: no script is there to delete.
+  session.BeginStep();
+  session.Menu(ids::kMenuClear);
+  session.ExpectNotice(L"清除 with a file named D:\\duzaz", L"没有找到D:\\duzaz\\tav.*文件！",
+                       kNoticeTitle, NoticeIcon::Stop);
+  session.ExpectBoxes(L"清除 with a file named D:\\duzaz", L"txt", L"doc");
+  session.ExpectChanges(L"清除 with a file named D:\\duzaz", {});
   RemoveTree(kWorkFolder);
 }
 

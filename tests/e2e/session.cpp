@@ -12,16 +12,6 @@ namespace {
 constexpr DWORD kLabelWaitMs = 2000;
 constexpr wchar_t kLabelMark[] = L"<mark>";
 
-std::wstring CodesText(const std::vector<std::uint16_t>& codes) {
-  std::wstring text = L"[";
-  for (size_t i = 0; i < codes.size(); ++i) {
-    wchar_t item[8];
-    swprintf(item, 8, codes[i] < 0x100 ? L"%u" : L"%04X", codes[i]);
-    text += (i ? L" " : L"") + std::wstring(item);
-  }
-  return text + L"]";
-}
-
 std::wstring Describe(const Notice& notice) {
   std::wstring buttons;
   if (notice.hasOk) buttons += L"OK";
@@ -29,6 +19,12 @@ std::wstring Describe(const Notice& notice) {
   if (buttons.empty()) buttons = L"no buttons";
   return Quote(notice.text) + L" titled " + Quote(notice.title) + L" with " + buttons + L" and " +
          NameOf(notice.icon) + L" icon";
+}
+
+std::wstring QuotedList(const std::vector<std::wstring>& items) {
+  std::wstring text;
+  for (size_t i = 0; i < items.size(); ++i) text += (i ? L" " : L"") + Quote(items[i]);
+  return text;
 }
 
 std::wstring PathList(const std::vector<std::wstring>& paths) {
@@ -258,25 +254,39 @@ void Session::ExpectLabel2Marked(const std::wstring& what, DWORD waitMs) {
 void Session::ExpectTyped(const std::wstring& what, const std::wstring& line) {
   Sync(app_.main);
   console_.Drain();
-  std::vector<std::uint16_t> got;
-  bool lParamZero = true;
-  for (const TypedChar& typed : console_.Received()) {
-    got.push_back(typed.code);
-    lParamZero = lParamZero && typed.lParam == 0;
-  }
-  const auto expected = ConsoleStandIn::ExpectedCodes(line);
-  report_.Check(got == expected && lParamZero,
+  const ReceivedText got = console_.Received();
+  const std::wstring expected = line + L"\r";
+  report_.Check(got.text == expected && !got.nonZeroLParam,
                 what + L": console receives " + Quote(line) + L" and a carriage return",
-                CodesText(expected) + L" with lParam 0",
-                CodesText(got) + (lParamZero ? L"" : L" with a non-zero lParam"));
+                Quote(expected) + L" with lParam 0",
+                Quote(got.text) + (got.nonZeroLParam ? L" with a non-zero lParam" : L""));
+  ExpectHiddenConsoleUntouched(what);
 }
 
 void Session::ExpectNothingTyped(const std::wstring& what) {
   Sync(app_.main);
   console_.Drain();
-  std::vector<std::uint16_t> got;
-  for (const TypedChar& typed : console_.Received()) got.push_back(typed.code);
-  report_.Check(got.empty(), what + L": nothing typed into the console", L"[]", CodesText(got));
+  const std::wstring got = console_.Received().text;
+  report_.Check(got.empty(), what + L": nothing typed into the console", Quote(L""), Quote(got));
+  ExpectHiddenConsoleUntouched(what);
+}
+
+void Session::ExpectHiddenConsoleUntouched(const std::wstring& what) {
+  const std::wstring got = console_.ReceivedByHidden().text;
+  report_.Check(got.empty(), what + L": nothing typed into the hidden console above it", Quote(L""),
+                Quote(got));
+}
+
+void Session::ExpectTypedLineOpens(const std::wstring& what, const RecordingExplorer& explorer,
+                                   const std::wstring& folder) {
+  std::wstring line = console_.Received().text;
+  if (!line.empty() && line.back() == L'\r') line.pop_back();
+  const auto arguments = explorer.Run(line);
+  const std::vector<std::wstring> expected{folder};
+  report_.Check(arguments == expected,
+                what + L": the typed line, run by cmd.exe, starts explorer with the folder alone",
+                L"explorer " + Quote(folder),
+                arguments ? L"explorer " + QuotedList(*arguments) : L"no explorer started");
 }
 
 void Session::ExpectFile(const std::wstring& what, const std::wstring& path,

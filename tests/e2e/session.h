@@ -94,8 +94,13 @@ class Session {
   void MarkLabel2();
   // Label2 still holds the mark after the program has been idle for waitMs.
   void ExpectLabel2Marked(const std::wstring& what, DWORD waitMs = kQuietWaitMs);
+  // The visible console stand-in received line and a carriage return, the hidden one nothing.
   void ExpectTyped(const std::wstring& what, const std::wstring& line);
   void ExpectNothingTyped(const std::wstring& what);
+  // The line the console received, run by the system's cmd.exe as a console would run it,
+  // starts explorer with folder as its one argument.
+  void ExpectTypedLineOpens(const std::wstring& what, const RecordingExplorer& explorer,
+                            const std::wstring& folder);
   void ExpectFile(const std::wstring& what, const std::wstring& path, const std::string& bytes);
   // Exactly these paths changed under the roots since BeginStep.
   void ExpectChanges(const std::wstring& what, std::vector<std::wstring> paths);
@@ -112,6 +117,7 @@ class Session {
 
  private:
   std::vector<std::wstring> ChangesSinceStep() const;
+  void ExpectHiddenConsoleUntouched(const std::wstring& what);
   Report& report_;
   ConsoleStandIn& console_;
   TavApp& app_;

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "fake_platform.h"
+#include "gbk.h"
 #include "workflow/rules.h"
 
 namespace tav {
@@ -294,17 +295,29 @@ TEST_F(CommandsTest, StartForAFileInADriveRootUsesTheBareDrive) {
   EXPECT_EQ(PostedCodes().back(), 13);
 }
 
-TEST_F(CommandsTest, StartTypesEachChineseCharacterAsOneSignedCode) {
-  platform.AddFolder(L"C:\\宋体");
-  Pick(L"C:\\宋体\\a.txt");
-  view.text2 = L"doc";
-  commands.WriteRenameScript();
-  const auto codes = PostedCodes();
-  ASSERT_EQ(codes.size(), std::wstring_view(L"explorer C:\\宋体").size() + 1);
-  EXPECT_EQ(codes[12], -13362);                                  // 宋: CB CE
-  EXPECT_EQ(codes[13], static_cast<std::int32_t>(0xFFFFCCE5u));  // 体: CC E5
-  for (const std::int32_t code : {codes[12], codes[13]}) {
-    EXPECT_EQ(static_cast<std::uint32_t>(code) >> 16, 0xFFFFu);
+TEST_F(CommandsTest, TheConsoleReceivesAChineseFolderAsItIsNamed) {
+  // What the console's window receives, one message per character. 億 (83 7C), 俙 (82 60) and
+  // 乗 (81 5C) have an ASCII trail byte: | ` and \.
+  const struct {
+    std::wstring folder;
+    std::wstring received;
+  } cases[] = {
+      {L"C:\\数据", L"explorer C:\\数据\r"},
+      {L"C:\\x億calc", L"explorer C:\\x億calc\r"},
+      {L"C:\\俙", L"explorer C:\\俙\r"},
+      {L"C:\\乗", L"explorer C:\\乗\r"},
+      {L"C:\\新建 文件夹", L"explorer \"C:\\新建 文件夹\"\r"},
+      {L"C:\\新建\u3000文件夹", L"explorer \"C:\\新建\u3000文件夹\"\r"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    platform.posts.clear();
+    platform.AddFolder(c.folder);
+    Pick(c.folder + L"\\a.txt");
+    view.text2 = L"doc";
+    commands.WriteRenameScript();
+    EXPECT_EQ(test::ReceivedText(PostedCodes()), c.received);
+    EXPECT_EQ(platform.posts.size(), c.received.size());
   }
 }
 
@@ -322,8 +335,8 @@ TEST_F(CommandsTest, StartQuotesAFolderTheInterpreterWouldSplit) {
 TEST_F(CommandsTest, StartTypesNothingForAFolderTheConsoleWouldMisread) {
   // No exact ANSI form, or a part an interpreter expands or runs even inside quotes: the script
   // is written and named, but nothing is typed.
-  for (const std::wstring folder :
-       {L"C:\\한국", L"C:\\p%PATH%q", L"C:\\x\\$(calc)", L"C:\\a`b", L"C:\\$env"}) {
+  for (const std::wstring folder : {L"C:\\한국", L"C:\\p%PATH%q", L"C:\\x\\$(calc)", L"C:\\a`b",
+                                    L"C:\\$env", L"C:\\a”;calc;“"}) {
     SCOPED_TRACE(folder);
     platform.notices.clear();
     platform.posts.clear();
@@ -353,14 +366,16 @@ TEST_F(CommandsTest, StartTypesNothingOnceTheWindowClosedDuringTheNotice) {
   EXPECT_THAT(journal, ::testing::Not(::testing::Contains(L"FindConsoleWindow")));
 }
 
-TEST_F(CommandsTest, StartPostsToWindowZeroWhenNoConsoleIsOpen) {
+TEST_F(CommandsTest, StartTypesNothingWhenNoConsoleIsVisible) {
   platform.AddFolder(L"D:\\duzaz");
   platform.consoleWindow = 0;
   view.text1 = L"txt";
   view.text2 = L"doc";
   commands.WriteRenameScript();
-  EXPECT_EQ(platform.posts.size(), 18u);
-  EXPECT_EQ(platform.posts.front(), (PostedChar{0, 'e'}));
+  EXPECT_THAT(platform.notices, ElementsAre(InfoNotice(L"请打开D:\\duzaz\\tav.bat并运行。")));
+  EXPECT_THAT(platform.posts, IsEmpty());
+  EXPECT_EQ(state.ConsoleWnd, 0u);
+  EXPECT_EQ(state.ConsoleLine, L"explorer D:\\duzaz");
 }
 
 TEST_F(CommandsTest, StartReportsAFailedWriteAndStops) {

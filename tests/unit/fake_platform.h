@@ -67,6 +67,7 @@ class FakePlatform : public Platform {
   std::wstring currentFolder = L"C:\\work";
   // Runs while a notice is open, as the user's other actions would.
   std::function<void()> whileNoticeOpen;
+  // The first visible console window; 0 when none is visible.
   WindowHandle consoleWindow = 0x2A0F6;
   // Whether the console's code page is the ANSI one, as on Chinese Windows.
   bool consoleReadsAnsi = true;

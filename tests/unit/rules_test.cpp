@@ -79,6 +79,14 @@ TEST(ExplorerCommandRule, QuotesFoldersTheInterpreterWouldSplitOrReinterpret) {
       {L"C:\\@home", L"explorer \"C:\\@home\""},
       {L"C:\\#1", L"explorer \"C:\\#1\""},
       {L"C:\\a-b_c~d+e[f]", L"explorer C:\\a-b_c~d+e[f]"},
+      {L"C:\\新建\u3000文件夹", L"explorer \"C:\\新建\u3000文件夹\""},
+      {L"C:\\a\u00A0b", L"explorer \"C:\\a\u00A0b\""},
+      {L"C:\\a\u1680b", L"explorer \"C:\\a\u1680b\""},
+      {L"C:\\a\u2000b", L"explorer \"C:\\a\u2000b\""},
+      {L"C:\\a\u200Ab", L"explorer \"C:\\a\u200Ab\""},
+      {L"C:\\a\u202Fb", L"explorer \"C:\\a\u202Fb\""},
+      {L"C:\\a\u205Fb", L"explorer \"C:\\a\u205Fb\""},
+      {L"C:\\a\u200Bb", L"explorer C:\\a\u200Bb"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::wstring(c.folder));
@@ -86,13 +94,16 @@ TEST(ExplorerCommandRule, QuotesFoldersTheInterpreterWouldSplitOrReinterpret) {
   }
 }
 
-TEST(ExplorerCommandRule, LinesAnInterpreterExpandsAreNotTypeable) {
+TEST(ExplorerCommandRule, LinesAnInterpreterExpandsOrUnquotesAreNotTypeable) {
   for (const std::wstring_view line :
-       {L"explorer \"C:\\p%PATH%q\"", L"explorer C:\\x\\$(calc)", L"explorer C:\\a`b"}) {
-    EXPECT_TRUE(HasInterpreterExpansion(line)) << std::wstring(line);
+       {L"explorer \"C:\\p%PATH%q\"", L"explorer C:\\x\\$(calc)", L"explorer C:\\a`b",
+        L"explorer \"C:\\a”;calc;“\"", L"explorer C:\\‘x", L"explorer C:\\’x", L"explorer C:\\‚x",
+        L"explorer C:\\‛x", L"explorer C:\\„x"}) {
+    EXPECT_TRUE(QuotesCannotProtect(line)) << std::wstring(line);
   }
-  for (const std::wstring_view line : {L"explorer D:\\duzaz", L"explorer \"C:\\R&D!^\""}) {
-    EXPECT_FALSE(HasInterpreterExpansion(line)) << std::wstring(line);
+  for (const std::wstring_view line :
+       {L"explorer D:\\duzaz", L"explorer \"C:\\R&D!^\"", L"explorer C:\\a\u2017\u201Fb"}) {
+    EXPECT_FALSE(QuotesCannotProtect(line)) << std::wstring(line);
   }
 }
 
@@ -139,35 +150,20 @@ TEST(FolderRule, AFolderLosesItsClosingBackslashes) {
   EXPECT_EQ(WithoutTrailingBackslashes(L"\\\\"), L"");
 }
 
-TEST(CharCode, SingleBytesAreUnsignedAndDoubleBytesSignExtended) {
-  const struct {
-    std::string_view bytes;
-    std::optional<std::int32_t> code;
-  } cases[] = {
-      {std::string_view("\0", 1), 0},
-      {"A", 65},
-      {"\x80", 128},
-      {"\xFF", 255},
-      {"\xCB\xCE", static_cast<std::int32_t>(0xFFFFCBCEu)},  // 宋
-      {"\x81\x40", -32448},
-      {"\x7F\xFF", 32767},
-      {"", std::nullopt},
-      {"\x81\x30\x81\x30", std::nullopt},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.bytes.size());
-    EXPECT_EQ(CharCodeFromAnsi(c.bytes), c.code);
+TEST(ConsoleCodesRule, TheConsoleReceivesEveryCharacterAsItIsInTheLine) {
+  // Read back as the system reads a WM_CHAR, one message per character. A trail byte can be an
+  // ASCII character: 億 is 83 7C ("|"), 俙 82 60 ("`"), 乗 81 5C ("\\").
+  for (const std::wstring_view line :
+       {L"explorer C:\\数据", L"explorer C:\\x億calc", L"explorer C:\\俙", L"explorer C:\\乗",
+        L"explorer \"C:\\新建 文件夹\"", L"explorer \"C:\\新建\u3000文件夹\"", L"“C:\\”",
+        L"explorer D:\\duzaz", L""}) {
+    SCOPED_TRACE(std::wstring(line));
+    const auto codes = ConsoleCodes(line, test::ToGbk);
+    ASSERT_TRUE(codes.has_value());
+    EXPECT_EQ(codes->size(), line.size());
+    EXPECT_EQ(test::ReceivedText(*codes), line);
   }
-  EXPECT_EQ(CharCodeFromAnsi("\xCB\xCE"), -13362);
-}
-
-TEST(ConsoleCodesRule, OneCodePerCharacterInTheGbkCodePage) {
-  const AnsiEncoder gbk = test::ToGbk;
-  EXPECT_THAT(
-      ConsoleCodes(L"C:\\宋体", gbk),
-      Optional(ElementsAre('C', ':', '\\', -13362, static_cast<std::int32_t>(0xFFFFCCE5u))));
-  EXPECT_THAT(ConsoleCodes(L"", gbk), Optional(ElementsAre()));
-  EXPECT_EQ(ConsoleCodes(L"C:\\한", gbk), std::nullopt);
+  EXPECT_EQ(ConsoleCodes(L"C:\\한", test::ToGbk), std::nullopt);
 }
 
 TEST(ConsoleCodesRule, RefusesCharactersWithoutOneOrTwoBytes) {
@@ -175,6 +171,8 @@ TEST(ConsoleCodesRule, RefusesCharactersWithoutOneOrTwoBytes) {
     return text == L"€" ? std::optional<std::string>("\xE2\x82\xAC") : std::string(1, 'x');
   };
   EXPECT_EQ(ConsoleCodes(L"a€", utf8Like), std::nullopt);
+  EXPECT_EQ(CharCodeFromAnsi(""), std::nullopt);
+  EXPECT_EQ(CharCodeFromAnsi("\x81\x30\x81\x30"), std::nullopt);
 }
 
 TEST(FailureNoticeText, NamesTheErrorAndEndsWithASentenceMark) {
