@@ -468,7 +468,7 @@ WindowHandle Win32Platform::FindConsoleWindow() {
   // Hidden consoles (of programs started hidden, this program's own start-up command among them)
   // may come first in the window order; what is typed there nobody sees, and it may run there.
   HWND window = nullptr;
-  while ((window = ::FindWindowExW(nullptr, window, L"ConsoleWindowClass", nullptr)) != nullptr) {
+  while ((window = ::FindWindowExA(nullptr, window, "ConsoleWindowClass", nullptr)) != nullptr) {
     if (::IsWindowVisible(window)) return reinterpret_cast<WindowHandle>(window);
   }
   return 0;
