@@ -144,9 +144,13 @@ tav_stop_display() {
 
 # tav_build_windows [PRESET...]: the cross builds, by default the 64-bit one (build/windows).
 tav_build_windows() {
+  tav_wine_loader
   local preset
   for preset in "${@:-windows}"; do
-    (cd "$TAV_ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset") || return
+    # The unit tests of a Windows build run under the wine command found now, which may be the
+    # 64-bit-only one of tav_wine_loader, not one a build folder configured earlier remembers.
+    (cd "$TAV_ROOT" && cmake --preset "$preset" -DTAV_WINE="$(command -v wine || true)" >/dev/null &&
+      cmake --build --preset "$preset") || return
   done
 }
 
