@@ -12,11 +12,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# CTest runs the test programs under Wine; a Windows host runs them directly. The scripts set
-# WINEPREFIX and the Chinese locale (see scripts/lib/common.sh).
+# CTest runs the test programs under Wine through scripts/wine, which sets up what this machine
+# needs for 64- and 32-bit programs (see scripts/lib/common.sh); a Windows host runs them directly.
 if(NOT CMAKE_HOST_WIN32)
-  find_program(TAV_WINE NAMES wine)
-  if(TAV_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${TAV_WINE})
-  endif()
+  set(TAV_WINE ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine CACHE FILEPATH "Runs a Windows program under Wine")
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${TAV_WINE})
 endif()

@@ -32,33 +32,129 @@ tav_install_packages() {
   tav_wine_loader
 }
 
-# tav_wine_loader: on machines whose kernel runs no 32-bit programs, Debian's wine command (which
-# starts the 32-bit loader first once wine32 is installed) fails with "Exec format error". There a
-# wine command of the build's own, first on PATH, starts the 64-bit loader directly, and
-# TAV_WINE32=0 tells the tests that 32-bit Windows programs cannot be run here.
+# How this machine runs 32-bit Windows programs, in TAV_WINE32 (exported, so that scripts/wine
+# started by ctest or by the tests finds it decided):
+#   native     the kernel runs Wine's 32-bit loader itself
+#   namespace  it does not; qemu-i386 runs it, registered for i386 programs in a private user and
+#              mount namespace that each wine command enters (Linux 6.7 or later; nothing outside
+#              sees the handler)
+#   global     the same handler registered machine-wide for the run (root, older kernels)
+#   none       neither: Wine runs 64-bit programs only, and the 32-bit tests are skipped
+# Every wine, wine-stable and wineboot of the scripts goes through scripts/wine, first on PATH.
 tav_wine_loader() {
-  [ -z "${TAV_WINE32:-}" ] || return 0
-  TAV_WINE32=1
-  if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1 &&
-    [ -x /usr/lib/wine/wine64 ]; then
-    TAV_WINE32=0
-    local shim="$TAV_ROOT/build/wine64-only"
-    mkdir -p "$shim"
-    local name
-    for name in wine wine-stable; do
-      printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$shim/$name"
-      chmod +x "$shim/$name"
-    done
-    export PATH="$shim:$PATH"
-    echo "This machine runs no 32-bit programs: Wine runs 64-bit Windows programs only" >&2
+  if [ -z "${TAV_WINE32:-}" ]; then
+    TAV_WINE32=$(tav_wine32_route)
+    if [ "$TAV_WINE32" != native ] && [ "$TAV_WINE32" != none ] && ! tav_fetch_qemu_i386; then
+      echo "The emulator for 32-bit programs could not be fetched" >&2
+      TAV_WINE32=none
+    fi
+    [ "$TAV_WINE32" != none ] || echo "This machine runs no 32-bit programs: Wine runs 64-bit Windows programs only" >&2
+    export TAV_WINE32
+    [ "$TAV_WINE32" != global ] || tav_register_i386_for_run
   fi
-  export TAV_WINE32
+  local bin="$TAV_ROOT/build/wine-bin" name
+  mkdir -p "$bin"
+  for name in wine wine-stable; do
+    ln -sfn "$TAV_ROOT/scripts/wine" "$bin/$name"
+  done
+  case ":$PATH:" in *":$bin:"*) ;; *) export PATH="$bin:$PATH" ;; esac
+}
+
+tav_wine32_route() {
+  if [ ! -x /usr/lib/wine/wine ] || /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo native # or no 32-bit Wine installed at all, which Debian's wine command reports itself
+  elif unshare --user --map-root-user --mount \
+    sh -c 'mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc' >/dev/null 2>&1; then
+    echo namespace
+  elif [ "$(id -u)" -eq 0 ] && tav_binfmt_mounted_globally; then
+    echo global
+  else
+    echo none
+  fi
+}
+
+tav_binfmt_mounted_globally() {
+  [ -w /proc/sys/fs/binfmt_misc/register ] ||
+    mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc >/dev/null 2>&1
+}
+
+# The emulator of 32-bit x86 programs: the static qemu-i386 of qemu-user from this release's
+# backports (the release's own qemu is too old for Wine's address-space reservation). It is fetched
+# once with a private apt state, so the machine's apt configuration stays as it is.
+TAV_QEMU_I386="$TAV_ROOT/build/tools/qemu-i386"
+
+tav_fetch_qemu_i386() {
+  "$TAV_QEMU_I386" --version >/dev/null 2>&1 && return 0
+  local archive codename work
+  archive=$(tav_debian_archive)
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$archive" ] && [ -n "$codename" ] || return 1
+  echo "Fetching qemu-i386 from $codename-backports" >&2
+  work=$(mktemp -d)
+  mkdir -p "$work/lists/partial" "$work/cache/archives/partial" "$(dirname "$TAV_QEMU_I386")"
+  echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $archive $codename-backports main" \
+    >"$work/sources.list"
+  local apt=(-o Dir::Etc::SourceList="$work/sources.list" -o Dir::Etc::SourceParts=/nonexistent
+    -o Dir::State::Lists="$work/lists" -o Dir::Cache="$work/cache" -o APT::Architectures::=amd64
+    -o Debug::NoLocking=1 -o APT::Sandbox::User=root -qq)
+  if apt-get "${apt[@]}" update >&2 &&
+    (cd "$work" && apt-get "${apt[@]}" download "qemu-user/$codename-backports" >&2) &&
+    dpkg-deb --fsys-tarfile "$work"/qemu-user_*.deb | tar -x -O ./usr/bin/qemu-i386 >"$work/qemu-i386" &&
+    chmod +x "$work/qemu-i386" && "$work/qemu-i386" --version >/dev/null; then
+    mv "$work/qemu-i386" "$TAV_QEMU_I386"
+  fi
+  rm -rf "$work"
+  "$TAV_QEMU_I386" --version >/dev/null 2>&1
+}
+
+# The address of Debian's main archive, read from the machine's own apt sources (deb822 or
+# one-line form): the entry that serves this release's own suite.
+tav_debian_archive() {
+  local codename
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  {
+    awk -v suite="$codename" 'BEGIN { RS = "" } {
+        uri = ""; found = 0; n = split($0, line, "\n")
+        for (i = 1; i <= n; i++) {
+          if (line[i] ~ /^URIs:/) { split(line[i], f, " "); uri = f[2] }
+          if (line[i] ~ /^Suites:/) { m = split(line[i], f, " "); for (j = 2; j <= m; j++) if (f[j] == suite) found = 1 }
+        }
+        if (found && uri != "") print uri
+      }' /etc/apt/sources.list.d/*.sources 2>/dev/null
+    awk -v suite="$codename" '$1 == "deb" {
+        for (i = 2; i < NF; i++) if ($i ~ /^[a-z+]+:\/\//) { if ($(i + 1) == suite) print $i; break }
+      }' /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null
+  } | head -n 1
+}
+
+# tav_register_i386: registers qemu-i386 for i386 ELF programs with binfmt_misc, which must be
+# mounted. Flag F opens the emulator now, so the programs find it whatever their mounts.
+TAV_BINFMT_NAME=tav-i386
+tav_register_i386() {
+  [ -e "/proc/sys/fs/binfmt_misc/$TAV_BINFMT_NAME" ] && return 0
+  local magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+  local mask='\xff\xff\xff\xff\xff\xfe\xfe\xfc\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+  echo ":$TAV_BINFMT_NAME:M::$magic:$mask:$TAV_QEMU_I386:F" >/proc/sys/fs/binfmt_misc/register
+}
+
+# Machine-wide, the script that registers the handler (TAV_BINFMT_OWNER) removes it again with
+# tav_wine_teardown when it ends.
+tav_register_i386_for_run() {
+  [ ! -e "/proc/sys/fs/binfmt_misc/$TAV_BINFMT_NAME" ] || return 0
+  tav_register_i386 && export TAV_BINFMT_OWNER=$$
+}
+
+tav_wine_teardown() {
+  if [ "${TAV_BINFMT_OWNER:-}" = $$ ] && [ -e "/proc/sys/fs/binfmt_misc/$TAV_BINFMT_NAME" ]; then
+    echo -1 >"/proc/sys/fs/binfmt_misc/$TAV_BINFMT_NAME"
+  fi
+  return 0
 }
 
 # tav_skip_without_wine32 WHAT: true (after a SKIP line) when 32-bit programs cannot run here.
 tav_skip_without_wine32() {
   tav_wine_loader
-  [ "$TAV_WINE32" -eq 0 ] || return 1
+  [ "$TAV_WINE32" = none ] || return 1
   echo "SKIP - $1: this machine runs no 32-bit programs"
 }
 
@@ -79,10 +175,21 @@ tav_wine_prefix() {
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+  export TAV_WINE_READY=1
+  # A prefix of the project's own that was made where 32-bit programs could not run lacks their
+  # system files; where they can run now, it is made anew.
+  if [ -f "$WINEPREFIX/.tav-ready" ] && [ "$TAV_WINE32" != none ] &&
+    [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] &&
+    [[ $(cd "$WINEPREFIX" && pwd) == "$TAV_ROOT"/build/* ]]; then
+    echo "Making the Wine prefix $WINEPREFIX anew, with 32-bit programs" >&2
+    wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+  fi
   if [ ! -f "$WINEPREFIX/.tav-ready" ]; then
     echo "Creating the Wine prefix $WINEPREFIX" >&2
     mkdir -p "$WINEPREFIX"
-    timeout -k 10 180 wineboot -i >/dev/null 2>&1 || { echo "wineboot did not finish" >&2; return 1; }
+    TAV_WINE_NEW_PREFIX=1 timeout -k 10 300 wineboot -i >/dev/null 2>&1 ||
+      { echo "wineboot did not finish" >&2; return 1; }
     timeout -k 10 120 wineserver -w || { echo "the new prefix did not settle" >&2; return 1; }
     # No crash dialog: a crash must end the process, not wait for a click.
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
@@ -147,9 +254,9 @@ tav_build_windows() {
   tav_wine_loader
   local preset
   for preset in "${@:-windows}"; do
-    # The unit tests of a Windows build run under the wine command found now, which may be the
-    # 64-bit-only one of tav_wine_loader, not one a build folder configured earlier remembers.
-    (cd "$TAV_ROOT" && cmake --preset "$preset" -DTAV_WINE="$(command -v wine || true)" >/dev/null &&
+    # The unit tests of a Windows build run under scripts/wine, also in a build folder that an
+    # earlier version configured with another command.
+    (cd "$TAV_ROOT" && cmake --preset "$preset" -DTAV_WINE="$TAV_ROOT/scripts/wine" >/dev/null &&
       cmake --build --preset "$preset") || return
   done
 }
