@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tav {
@@ -16,10 +17,16 @@ enum class Icon { Stop, Information };
 using WindowHandle = std::uintptr_t;
 
 // Outcome of an operation that can fail: error 0 is success, otherwise the system's error number
-// and its description (without trailing line breaks).
+// and its description (without trailing line breaks). An operation on several entries names in
+// path the one it failed at; path is empty when the failure concerns what was asked for as a whole.
 struct OpStatus {
+  OpStatus() = default;
+  OpStatus(std::uint32_t code, std::wstring text, std::wstring entry = {})
+      : error(code), description(std::move(text)), path(std::move(entry)) {}
+
   std::uint32_t error = 0;
   std::wstring description;
+  std::wstring path;
 
   bool ok() const { return error == 0; }
   static OpStatus Success() { return {}; }
@@ -82,8 +89,12 @@ class Platform {
   // Creates the one folder named by path; its parent must exist.
   virtual OpStatus MakeFolder(const std::wstring& path) = 0;
 
-  // Deletes every ordinary file matching the pattern (never a folder); fails when no file matched.
-  virtual OpStatus DeleteMatching(const std::wstring& pattern) = 0;
+  // Moves every ordinary file matching the pattern (never a folder) to the Recycle Bin, file by
+  // file; on a drive without one (a network share, some removable drives, a bin switched off) the
+  // file is deleted instead, as the shell does. Nothing is asked or shown. Fails when no file
+  // matched, or at the first file that stays where it is (held open, no access, a path that the
+  // shell cannot take), which the status's path names.
+  virtual OpStatus RecycleMatching(const std::wstring& pattern) = 0;
 
   // Makes the file hold line + CR LF in the ANSI code page, whole or not at all: on failure a file
   // that was there keeps its bytes.

@@ -1,6 +1,7 @@
 #include "platform/win32_platform.h"
 
 #include <commdlg.h>
+#include <objbase.h>
 
 #include <bit>
 #include <climits>
@@ -127,6 +128,79 @@ std::wstring SystemPath(const std::wstring& path) {
 std::wstring FolderOf(const std::wstring& fullPath) {
   const std::size_t end = fullPath.find_last_of(L"\\/");
   return end == std::wstring::npos ? std::wstring() : fullPath.substr(0, end + 1);
+}
+
+// An absolute path with the extended-length prefix, whatever its length; a prefixed one as it is.
+std::wstring AlwaysPrefixed(const std::wstring& path) {
+  return RootLength(path) == 0 ? path : Prefixed(path);
+}
+
+// A prefixed path in its plain form (\\?\D:\a as D:\a, \\?\UNC\s\a as \\s\a); others as they are.
+std::wstring WithoutPrefix(const std::wstring& path) {
+  if (StartsWith(path, L"\\\\?\\UNC\\")) return L"\\\\" + path.substr(8);
+  if (StartsWith(path, L"\\\\?\\")) return path.substr(4);
+  return path;
+}
+
+// The short (8.3) form of an absolute path, without prefix; empty when the system has none.
+std::wstring ShortForm(const std::wstring& path) {
+  const std::wstring prefixed = AlwaysPrefixed(path);
+  const DWORD size = ::GetShortPathNameW(prefixed.c_str(), nullptr, 0);
+  if (size == 0) return {};
+  std::wstring shortPath(size, L'\0');
+  const DWORD length = ::GetShortPathNameW(prefixed.c_str(), shortPath.data(), size);
+  if (length == 0 || length >= size) return {};
+  shortPath.resize(length);
+  return WithoutPrefix(shortPath);
+}
+
+// Whether the shell takes path as the name of exactly that file. The shell knows no
+// extended-length prefix, reads at most MAX_PATH characters and parses every name, dropping a
+// closing dot or blank (so that "tav.bat " would name tav.bat) and expanding * and ?.
+bool ShellTakes(const std::wstring& path) {
+  return path.size() < MAX_PATH && IsPlainAbsolute(path) && !HasNameEndingInDotOrBlank(path) &&
+         path.back() != L'\\' && path.find_first_of(L"*?") == std::wstring::npos;
+}
+
+// A path of the file name in folder (absolute, plain, ending in a separator) that the shell takes:
+// its own; else the folder's short form with the name, which keeps the name in the Recycle Bin;
+// else the short form of the whole path. Short forms exist where the drive keeps 8.3 names. Empty
+// when none of them will do.
+std::wstring ShellPathOf(const std::wstring& folder, const std::wstring& name) {
+  if (ShellTakes(folder + name)) return folder + name;
+  if (const std::wstring path = ShortForm(folder) + name; ShellTakes(path)) return path;
+  if (const std::wstring path = ShortForm(folder + name); ShellTakes(path)) return path;
+  return {};
+}
+
+// SHFileOperationW answers with system error numbers and with some of the shell's own from before
+// Win32, which overlap unrelated system errors; those that a deletion gives are turned into the
+// system error they stand for.
+DWORD SystemErrorOfShell(int result) {
+  switch (result) {
+    case 0x75:  // DE_OPCANCELLED
+      return ERROR_CANCELLED;
+    case 0x78:  // DE_ACCESSDENIEDSRC
+      return ERROR_ACCESS_DENIED;
+    case 0x79:  // DE_PATHTOODEEP
+      return ERROR_FILENAME_EXCED_RANGE;
+    case 0x7C:  // DE_INVALIDFILES
+      return ERROR_FILE_NOT_FOUND;
+    case 0x402:  // an unknown error, typically an invalid path
+      return ERROR_PATH_NOT_FOUND;
+    default:
+      return static_cast<DWORD>(result);
+  }
+}
+
+// The error with which deleting the file would fail now (held open by a program that does not
+// share its deletion, no access), found by opening it for deletion while sharing everything; 0
+// when it can go. Such a file is reported as it is, without asking the shell.
+DWORD DeletionRefusal(const std::wstring& systemPath) {
+  const UniqueHandle file(::CreateFileW(
+      systemPath.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  return file ? 0 : ::GetLastError();
 }
 
 // The system folder (System32) without a trailing backslash; empty when it cannot be read.
@@ -256,6 +330,29 @@ class CurrentFolderKeeper {
   std::wstring folder_;
 };
 
+// COM on this thread while it lives: the shell may call extensions of its own (copy hooks, the
+// Recycle Bin's) while it deletes. A thread that has COM already keeps it as it was.
+class ComApartment {
+ public:
+  using InitializeFn = HRESULT(WINAPI*)(void*, DWORD);
+  using UninitializeFn = void(WINAPI*)();
+
+  ComApartment(InitializeFn initialize, UninitializeFn uninitialize)
+      : uninitialize_(uninitialize),
+        // Also S_FALSE, COM there already, needs its CoUninitialize.
+        entered_(
+            SUCCEEDED(initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+  ~ComApartment() {
+    if (entered_) uninitialize_();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  UninitializeFn uninitialize_;
+  bool entered_;
+};
+
 }  // namespace
 
 std::wstring WithLongPathPrefix(std::wstring_view fullPath) {
@@ -295,17 +392,54 @@ bool Win32Platform::LoadOpenDialog() {
   return true;
 }
 
+bool Win32Platform::LoadShell() {
+  if (!shell_) shell_ = LoadSystemLibrary(L"shell32.dll");
+  return static_cast<bool>(shell_);
+}
+
 bool Win32Platform::LoadDropReader() {
   if (dragQueryFile_ != nullptr) return true;
-  win32::UniqueModule library = LoadSystemLibrary(L"shell32.dll");
-  if (!library) return false;
-  const FARPROC query = ::GetProcAddress(library.get(), "DragQueryFileW");
-  const FARPROC finish = ::GetProcAddress(library.get(), "DragFinish");
+  if (!LoadShell()) return false;
+  const FARPROC query = ::GetProcAddress(shell_.get(), "DragQueryFileW");
+  const FARPROC finish = ::GetProcAddress(shell_.get(), "DragFinish");
   if (query == nullptr || finish == nullptr) return false;
-  shell_ = std::move(library);
   dragQueryFile_ = std::bit_cast<DragQueryFileFn>(query);
   dragFinish_ = std::bit_cast<DragFinishFn>(finish);
   return true;
+}
+
+bool Win32Platform::LoadRecycler() {
+  if (shFileOperation_ != nullptr) return true;
+  if (!LoadShell()) return false;
+  win32::UniqueModule com = LoadSystemLibrary(L"ole32.dll");
+  if (!com) return false;
+  const FARPROC operation = ::GetProcAddress(shell_.get(), "SHFileOperationW");
+  const FARPROC initialize = ::GetProcAddress(com.get(), "CoInitializeEx");
+  const FARPROC uninitialize = ::GetProcAddress(com.get(), "CoUninitialize");
+  if (operation == nullptr || initialize == nullptr || uninitialize == nullptr) return false;
+  com_ = std::move(com);
+  coInitializeEx_ = std::bit_cast<CoInitializeExFn>(initialize);
+  coUninitialize_ = std::bit_cast<CoUninitializeFn>(uninitialize);
+  shFileOperation_ = std::bit_cast<SHFileOperationFn>(operation);
+  return true;
+}
+
+DWORD Win32Platform::ShellRecycle(const std::wstring& path) {
+  std::wstring from = path;
+  from.push_back(L'\0');  // the list of names ends with an empty one
+  SHFILEOPSTRUCTW operation{};
+  operation.hwnd = owner_;
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  // Into the Recycle Bin, asking nothing and showing nothing. Without FOF_WANTNUKEWARNING a file
+  // that the bin cannot take is deleted silently. The shell would also take a page's folder of
+  // the same stem (tav_files beside tav.htm) unless told not to.
+  operation.fFlags =
+      FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI | FOF_NO_CONNECTED_ELEMENTS;
+  const ComApartment apartment(coInitializeEx_, coUninitialize_);
+  const int result = shFileOperation_(&operation);
+  if (result != 0) return SystemErrorOfShell(result);
+  return operation.fAnyOperationsAborted ? ERROR_CANCELLED : 0;
 }
 
 std::wstring Win32Platform::TakeFirstDroppedPath(HDROP drop) {
@@ -394,7 +528,7 @@ MatchList Win32Platform::ListMatches(const std::wstring& pattern) {
   return found;
 }
 
-OpStatus Win32Platform::DeleteMatching(const std::wstring& pattern) {
+OpStatus Win32Platform::RecycleMatching(const std::wstring& pattern) {
   const std::wstring full = SystemPath(pattern);
   std::vector<std::wstring> files;
   const DWORD error = ListEntries(full, [&](const WIN32_FIND_DATAW& entry) {
@@ -403,14 +537,30 @@ OpStatus Win32Platform::DeleteMatching(const std::wstring& pattern) {
   });
   if (error != 0) return Failure(error, pattern);
   if (files.empty()) return Failure(ERROR_FILE_NOT_FOUND, pattern);
+  if (!LoadRecycler()) return LastFailure(L"shell32.dll");
 
-  // The listing is complete before the first deletion, so deleting cannot disturb it.
-  const std::wstring folder = FolderOf(full);
+  // The listing is complete before the first file goes, so that nothing disturbs it.
+  const std::wstring folder = WithoutPrefix(FolderOf(full));
   for (const std::wstring& file : files) {
-    if (!::DeleteFileW(WithLongPathPrefix(folder + file).c_str())) {
-      return LastFailure(FolderOf(pattern) + file);
+    const std::wstring shown = FolderOf(pattern) + file;
+    if (OpStatus status = RecycleFile(folder, file, shown); !status.ok()) {
+      status.path = shown;
+      return status;
     }
   }
+  return OpStatus::Success();
+}
+
+OpStatus Win32Platform::RecycleFile(const std::wstring& folder, const std::wstring& name,
+                                    const std::wstring& shown) {
+  if (const DWORD refusal = DeletionRefusal(AlwaysPrefixed(folder + name)); refusal != 0) {
+    return Failure(refusal, shown);
+  }
+  // The shell gets a path that names exactly this file, never the pattern. Where no such path
+  // exists, the file stays where it is rather than be deleted for good.
+  const std::wstring path = ShellPathOf(folder, name);
+  if (path.empty()) return Failure(ERROR_FILENAME_EXCED_RANGE, shown);
+  if (const DWORD failure = ShellRecycle(path); failure != 0) return Failure(failure, shown);
   return OpStatus::Success();
 }
 

@@ -41,7 +41,7 @@ class Win32Platform final : public Platform {
   MatchList ListMatches(const std::wstring& pattern) override;
   PathEntry ExaminePath(const std::wstring& path) override;
   OpStatus MakeFolder(const std::wstring& path) override;
-  OpStatus DeleteMatching(const std::wstring& pattern) override;
+  OpStatus RecycleMatching(const std::wstring& pattern) override;
   OpStatus WriteScriptLine(const std::wstring& path, const std::wstring& line) override;
   OpStatus LaunchHidden(const std::wstring& commandLine) override;
   WindowHandle FindConsoleWindow() override;
@@ -58,12 +58,24 @@ class Win32Platform final : public Platform {
   using CommDlgExtendedErrorFn = DWORD(WINAPI*)();
   using DragQueryFileFn = UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT);
   using DragFinishFn = void(WINAPI*)(HDROP);
+  using SHFileOperationFn = int(WINAPI*)(SHFILEOPSTRUCTW*);
+  using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
+  using CoUninitializeFn = void(WINAPI*)();
 
   // The Open dialog's library is loaded the first time the dialog is needed, not at start-up:
   // most runs never open it. False, with the reason in GetLastError, when it cannot be loaded.
   bool LoadOpenDialog();
-  // The shell's library, which reads a drop, is loaded when the first drop arrives.
+  // The shell's library, which reads a drop and recycles files, is loaded when first needed.
+  bool LoadShell();
   bool LoadDropReader();
+  // The shell's file operation and COM, which it may need, are loaded when 清除 first runs.
+  bool LoadRecycler();
+  // Moves the file name in folder (absolute, plain, ending in a separator) to the Recycle Bin;
+  // shown is its path as the user gave it, for the failure's text.
+  OpStatus RecycleFile(const std::wstring& folder, const std::wstring& name,
+                       const std::wstring& shown);
+  // Hands the one file at path to the shell's Recycle Bin; 0, or the system error it failed with.
+  DWORD ShellRecycle(const std::wstring& path);
 
   HWND owner_ = nullptr;
   win32::UniqueModule commonDialogs_;
@@ -72,6 +84,10 @@ class Win32Platform final : public Platform {
   win32::UniqueModule shell_;
   DragQueryFileFn dragQueryFile_ = nullptr;
   DragFinishFn dragFinish_ = nullptr;
+  SHFileOperationFn shFileOperation_ = nullptr;
+  win32::UniqueModule com_;
+  CoInitializeExFn coInitializeEx_ = nullptr;
+  CoUninitializeFn coUninitialize_ = nullptr;
 };
 
 }  // namespace tav

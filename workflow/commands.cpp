@@ -152,10 +152,13 @@ void Commands::ClearScripts() {
   const auto found = AnyMatch(pattern, folder);
   if (!found) return;
   if (!*found) return Refuse(platform_, L"没有找到" + pattern + L"文件！");
-  // The boxes are emptied only once the scripts are gone, so a failed deletion leaves the
-  // user's extensions in place.
-  const OpStatus status = platform_.DeleteMatching(pattern);
-  if (!status.ok()) return ReportFailure(platform_, L"无法删除" + pattern + L"文件", status);
+  // The boxes are emptied only once the files are gone, so a failed move leaves the user's
+  // extensions in place. The notice names the file that stayed, where the failure tells it.
+  const OpStatus status = platform_.RecycleMatching(pattern);
+  if (!status.ok()) {
+    const std::wstring& named = status.path.empty() ? pattern : status.path;
+    return ReportFailure(platform_, L"无法删除" + named + L"文件", status);
+  }
   view_.SetText1(L"");
   view_.SetText2(L"");
 }

@@ -5,9 +5,9 @@
 # executables alike.
 set -euo pipefail
 exe=$1
-# The Open dialog's library and the shell's, which reads a drop, are loaded when first needed:
-# importing either would load it at every start.
-lazy_dlls='^(comdlg32|shell32)\.dll$'
+# The Open dialog's library, the shell's (which reads a drop and recycles files) and COM's are
+# loaded when first needed: importing any of them would load it at every start.
+lazy_dlls='^(comdlg32|shell32|ole32)\.dll$'
 system_dlls='^(kernel32|user32|gdi32|comdlg32|comctl32|advapi32|shell32|shlwapi|ole32|oleaut32|uxtheme|version|msvcrt|ntdll|ucrtbase|api-ms-win-[a-z0-9-]+)\.dll$'
 # The objdump of either MinGW-w64 target reads both PE formats (pei-x86-64 and pei-i386).
 objdump=$(command -v x86_64-w64-mingw32-objdump || command -v i686-w64-mingw32-objdump)

@@ -30,8 +30,9 @@ void CheckHelpAndAbout(Session& session);
 // The Enter key on 开始 and in a text box; D:\duzaz must be missing.
 void CheckEnterKey(Session& session);
 
-// 清除 in folder, which holds the scripts in deleted: they go and the boxes are emptied; a second
-// 清除 then finds nothing and keeps the boxes.
+// 清除 in folder, which holds the files in deleted and gets a folder tav.d: the files go, the
+// folder stays and the boxes are emptied; a second 清除, without the folder, then finds nothing
+// and keeps the boxes.
 void CheckClearTwice(Session& session, const std::wstring& folder,
                      std::vector<std::wstring> deleted);
 

@@ -60,7 +60,7 @@ void CheckChosenFile(const std::wstring& name, const std::wstring& earlierText1)
   FUZZ_CHECK(view.text2 == L"doc");
   FUZZ_CHECK(platform.notices.empty());
   FUZZ_CHECK(platform.writtenPaths.empty() && platform.madeFolders.empty());
-  FUZZ_CHECK(platform.deletions.empty() && platform.posts.empty());
+  FUZZ_CHECK(platform.recycled.empty() && platform.posts.empty());
   FUZZ_CHECK(!journal.empty() && journal.front() == L"PickFile");
   FUZZ_CHECK(journal.size() == (fileName.empty() ? 1u : 2u));
 }

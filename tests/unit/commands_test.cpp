@@ -587,7 +587,7 @@ TEST_F(CommandsTest, StartAndClearWorkInADroppedFolder) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.dropped);
     platform.notices.clear();
-    platform.deletions.clear();
+    platform.recycled.clear();
     view.text1 = L"txt";
     view.text2 = L"doc";
     commands.OpenDroppedPath(c.dropped);
@@ -699,7 +699,7 @@ TEST_F(CommandsTest, CreateReportsAFailure) {
 
 // --- Clear ---
 
-TEST_F(CommandsTest, ClearDeletesTheScriptsThenEmptiesBothBoxes) {
+TEST_F(CommandsTest, ClearRemovesTheScriptsThenEmptiesBothBoxes) {
   platform.AddFolder(L"D:\\duzaz");
   platform.AddFile(L"D:\\duzaz\\tav.bat");
   platform.AddFile(L"D:\\duzaz\\TAV.txt");
@@ -709,7 +709,7 @@ TEST_F(CommandsTest, ClearDeletesTheScriptsThenEmptiesBothBoxes) {
   view.text1 = L"txt";
   view.text2 = L"doc";
   commands.ClearScripts();
-  EXPECT_THAT(platform.deletions, ElementsAre(L"D:\\duzaz\\tav.*"));
+  EXPECT_THAT(platform.recycled, ElementsAre(L"D:\\duzaz\\tav.*"));
   EXPECT_FALSE(platform.Exists(L"D:\\duzaz\\tav.bat"));
   EXPECT_FALSE(platform.Exists(L"D:\\duzaz\\TAV.txt"));
   EXPECT_FALSE(platform.Exists(L"D:\\duzaz\\tav"));
@@ -718,9 +718,9 @@ TEST_F(CommandsTest, ClearDeletesTheScriptsThenEmptiesBothBoxes) {
   EXPECT_EQ(view.text1, L"");
   EXPECT_EQ(view.text2, L"");
   EXPECT_THAT(platform.notices, IsEmpty());
-  const auto deleted = JournalIndex(L"DeleteMatching D:\\duzaz\\tav.*");
-  EXPECT_EQ(JournalIndex(L"SetText1 "), deleted + 1);
-  EXPECT_EQ(JournalIndex(L"SetText2 "), deleted + 2);
+  const auto removed = JournalIndex(L"RecycleMatching D:\\duzaz\\tav.*");
+  EXPECT_EQ(JournalIndex(L"SetText1 "), removed + 1);
+  EXPECT_EQ(JournalIndex(L"SetText2 "), removed + 2);
 }
 
 TEST_F(CommandsTest, ClearInChosenModeLeavesTheWorkFolderAndTheModeAlone) {
@@ -730,7 +730,7 @@ TEST_F(CommandsTest, ClearInChosenModeLeavesTheWorkFolderAndTheModeAlone) {
   platform.AddFile(L"D:\\duzaz\\tav.bat");
   Pick(L"C:\\data\\a.txt");
   commands.ClearScripts();
-  EXPECT_THAT(platform.deletions, ElementsAre(L"C:\\data\\tav.*"));
+  EXPECT_THAT(platform.recycled, ElementsAre(L"C:\\data\\tav.*"));
   EXPECT_FALSE(platform.Exists(L"C:\\data\\tav.bat"));
   EXPECT_TRUE(platform.Exists(L"D:\\duzaz\\tav.bat"));
   EXPECT_EQ(state.FilePath, L"C:\\data\\a.txt");
@@ -752,39 +752,48 @@ TEST_F(CommandsTest, ClearWithNothingToDeleteKeepsTheBoxes) {
     view.text2 = L"doc";
     commands.ClearScripts();
     EXPECT_THAT(platform.notices, ElementsAre(StopNotice(c.notice)));
-    EXPECT_THAT(platform.deletions, IsEmpty());
+    EXPECT_THAT(platform.recycled, IsEmpty());
     EXPECT_EQ(view.text1, L"txt");
     EXPECT_EQ(view.text2, L"doc");
   }
 }
 
-TEST_F(CommandsTest, ClearReportsAFailedDeletionAndKeepsTheBoxes) {
+TEST_F(CommandsTest, ClearReportsAFailedMoveAndKeepsTheBoxes) {
+  const std::wstring inUse = L"另一个程序正在使用此文件，进程无法访问。";
+  const struct {
+    const char* what;
+    std::wstring picked;
+    std::optional<OpStatus> failure;  // forced on the move; none lets the fake decide
+    std::wstring notice;
+  } cases[] = {
+      // tav.* finds only a folder, and folders are never moved.
+      {"only a folder matches", L"C:\\data\\a.txt", std::nullopt,
+       L"无法删除C:\\data\\tav.*文件。错误 2：系统找不到指定的文件。"},
+      {"a failure that names no file", L"", OpStatus{32, inUse},
+       L"无法删除D:\\duzaz\\tav.*文件。错误 32：" + inUse},
+      {"a failure at one file", L"", OpStatus{32, inUse, L"D:\\duzaz\\tav.bat"},
+       L"无法删除D:\\duzaz\\tav.bat文件。错误 32：" + inUse},
+  };
   platform.AddFolder(L"C:\\data");
-  platform.AddFolder(L"C:\\data\\tav.old");  // matches, but only files are deleted
-  Pick(L"C:\\data\\a.txt");
-  view.text2 = L"doc";
-  commands.ClearScripts();
-  EXPECT_THAT(
-      platform.notices,
-      ElementsAre(StopNotice(L"无法删除C:\\data\\tav.*文件。错误 2：系统找不到指定的文件。")));
-  EXPECT_TRUE(platform.Exists(L"C:\\data\\tav.old"));
-  EXPECT_EQ(view.text1, L"txt");
-  EXPECT_EQ(view.text2, L"doc");
-}
-
-TEST_F(CommandsTest, ClearKeepsTheBoxesWhenALockedScriptCannotBeDeleted) {
+  platform.AddFolder(L"C:\\data\\tav.old");
   platform.AddFolder(L"D:\\duzaz");
   platform.AddFile(L"D:\\duzaz\\tav.bat");
-  platform.Fail(Op::DeleteMatching, {32, L"另一个程序正在使用此文件，进程无法访问。"});
-  view.text1 = L"txt";
-  view.text2 = L"doc";
-  commands.ClearScripts();
-  EXPECT_THAT(platform.notices,
-              ElementsAre(StopNotice(L"无法删除D:\\duzaz\\tav.*文件。错误 32："
-                                     L"另一个程序正在使用此文件，进程无法访问。")));
-  EXPECT_EQ(view.text1, L"txt");
-  EXPECT_EQ(view.text2, L"doc");
-  EXPECT_THAT(journal, ::testing::Not(::testing::Contains(L"SetText1 ")));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Pick(c.picked);
+    platform.notices.clear();
+    journal.clear();
+    if (c.failure) platform.Fail(Op::RecycleMatching, *c.failure);
+    view.text1 = L"txt";
+    view.text2 = L"doc";
+    commands.ClearScripts();
+    EXPECT_THAT(platform.notices, ElementsAre(StopNotice(c.notice)));
+    EXPECT_TRUE(platform.IsFolder(L"C:\\data\\tav.old"));
+    EXPECT_EQ(view.text1, L"txt");
+    EXPECT_EQ(view.text2, L"doc");
+    EXPECT_THAT(journal, ::testing::Not(::testing::Contains(L"SetText1 ")));
+    platform.Recover(Op::RecycleMatching);
+  }
 }
 
 // --- a folder that cannot be read ---
@@ -828,7 +837,7 @@ TEST_F(CommandsTest, AFolderThatCannotBeReadIsReportedAndNothingElseHappens) {
     EXPECT_THAT(platform.notices, ElementsAre(StopNotice(c.notice)));
     EXPECT_THAT(platform.writtenPaths, IsEmpty());
     EXPECT_THAT(platform.madeFolders, IsEmpty());
-    EXPECT_THAT(platform.deletions, IsEmpty());
+    EXPECT_THAT(platform.recycled, IsEmpty());
     EXPECT_THAT(platform.posts, IsEmpty());
     EXPECT_EQ(view.text1, L"txt");
     EXPECT_EQ(view.text2, L"doc");

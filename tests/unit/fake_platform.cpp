@@ -124,15 +124,16 @@ OpStatus FakePlatform::MakeFolder(const std::wstring& path) {
   return OpStatus::Success();
 }
 
-OpStatus FakePlatform::DeleteMatching(const std::wstring& pattern) {
-  journal_.push_back(L"DeleteMatching " + pattern);
-  deletions.push_back(pattern);
-  if (auto failure = ForcedFailure(Op::DeleteMatching)) return *failure;
-  bool deleted = false;
+// The fake file system has no Recycle Bin: the files leave it.
+OpStatus FakePlatform::RecycleMatching(const std::wstring& pattern) {
+  journal_.push_back(L"RecycleMatching " + pattern);
+  recycled.push_back(pattern);
+  if (auto failure = ForcedFailure(Op::RecycleMatching)) return *failure;
+  bool moved = false;
   for (const auto& path : Matches(pattern)) {
-    if (!IsFolder(path)) deleted = entries_.erase(path) > 0 || deleted;
+    if (!IsFolder(path)) moved = entries_.erase(path) > 0 || moved;
   }
-  return deleted ? OpStatus::Success() : kFileNotFound;
+  return moved ? OpStatus::Success() : kFileNotFound;
 }
 
 OpStatus FakePlatform::WriteScriptLine(const std::wstring& path, const std::wstring& line) {

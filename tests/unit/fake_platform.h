@@ -35,7 +35,7 @@ enum class Op {
   ListMatches,
   ExaminePath,
   MakeFolder,
-  DeleteMatching,
+  RecycleMatching,
   WriteScriptLine,
   LaunchHidden
 };
@@ -75,7 +75,8 @@ class FakePlatform : public Platform {
   std::vector<Notice> notices;
   std::vector<std::wstring> writtenPaths;
   std::vector<std::wstring> madeFolders;
-  std::vector<std::wstring> deletions;
+  // The patterns whose files were to go to the Recycle Bin.
+  std::vector<std::wstring> recycled;
   std::vector<std::wstring> launches;
   std::vector<PostedChar> posts;
 
@@ -85,7 +86,7 @@ class FakePlatform : public Platform {
   MatchList ListMatches(const std::wstring& pattern) override;
   PathEntry ExaminePath(const std::wstring& path) override;
   OpStatus MakeFolder(const std::wstring& path) override;
-  OpStatus DeleteMatching(const std::wstring& pattern) override;
+  OpStatus RecycleMatching(const std::wstring& pattern) override;
   OpStatus WriteScriptLine(const std::wstring& path, const std::wstring& line) override;
   OpStatus LaunchHidden(const std::wstring& commandLine) override;
   WindowHandle FindConsoleWindow() override;
