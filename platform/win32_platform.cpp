@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/listing_errors.h"
 #include "platform/message_inserts.h"
 
 // Some SDKs declare this flag only for Windows 8 and later; Windows 7 knows it with KB2533623.
@@ -33,15 +34,6 @@ OpStatus Failure(DWORD error, std::wstring_view subject) {
 }
 
 OpStatus LastFailure(std::wstring_view subject) { return Failure(::GetLastError(), subject); }
-
-// Errors with which a listing says that nothing is there, as opposed to a listing that failed.
-// Listing inside a folder that is an ordinary file gives ERROR_DIRECTORY on Windows and
-// ERROR_INVALID_NAME under Wine; a name that no file can have matches nothing either.
-bool MeansNothingFound(DWORD error) {
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-         error == ERROR_NO_MORE_FILES || error == ERROR_INVALID_DRIVE || error == ERROR_DIRECTORY ||
-         error == ERROR_INVALID_NAME;
-}
 
 // Errors with which a path says that nothing is there: besides those of a listing, a network
 // server or share that does not exist.

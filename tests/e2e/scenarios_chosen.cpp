@@ -354,10 +354,10 @@ namespace {
 
 // tav.bat for doc -> txt, run by cmd.exe, in the folder of the current mode. Once with files
 // that *.doc finds by their own names only (the plain line), run from another folder that holds
-// a file of the old extension too; once with c.docx, which *.doc also finds through its short name
-// C~1.DOC (the line that renames file by file), run from the script's own folder as Explorer runs
-// it. Either way exactly the files of the old extension in the script's folder are renamed, and
-// the console that ran it is back in its own folder.
+// a file of the old extension too; twice with c.docx, which *.doc also finds through its short
+// name C~1.DOC (the line that renames file by file), run from the script's own folder as Explorer
+// runs it and from that other folder. Each time exactly the files of the old extension in the
+// script's folder are renamed, and a console that ran it from elsewhere is back in its own folder.
 void CheckScriptRunsIn(Session& session, const std::wstring& what, const std::wstring& folder,
                        const std::wstring& elsewhere, const std::wstring& typed) {
   const std::wstring script = folder + L"\\tav.bat";
@@ -377,6 +377,8 @@ void CheckScriptRunsIn(Session& session, const std::wstring& what, const std::ws
        L"call \"" + script + L"\" & cd > \"" + whereCmdEnds + L"\"", elsewhere,
        PlainScript(L"doc", L"txt")},
       {L"with c.docx, run from its own folder", true, L"\"" + script + L"\"", folder, perFileLine},
+      {L"with c.docx, run from another folder", true,
+       L"call \"" + script + L"\" & cd > \"" + whereCmdEnds + L"\"", elsewhere, perFileLine},
   };
   MakeFolder(elsewhere);
   for (const auto& run : runs) {

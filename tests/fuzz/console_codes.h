@@ -1,4 +1,4 @@
-// Checks the WM_CHAR codes computed for a console line against GBK itself.
+// Checks the WM_CHAR codes computed for a console line against what the console receives.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +11,8 @@ namespace tav::fuzz {
 // window: bits 0-7 first, then bits 8-15 when they are not zero. Aborts when bits above 15 are set.
 std::string BytesReadFrom(std::int32_t code);
 
-// Checks that codes hold one code per character of line, and that the bytes the system reads from
-// each decode to that character, and all of them together to the line. Aborts on the first
-// violation.
-void CheckCodesDecodeTo(const std::vector<std::int32_t>& codes, const std::wstring& line);
+// Checks that a console receives exactly line for codes, decoded as the system does, and that
+// each code holds one whole character and nothing more. Aborts on the first violation.
+void CheckConsoleReceives(const std::vector<std::int32_t>& codes, const std::wstring& line);
 
 }  // namespace tav::fuzz

@@ -1,6 +1,7 @@
-// The Start command with any two extensions, in either mode: an accepted extension never brings
-// a refused character into the script, the script holds exactly one of its two lines, and the
-// console gets exactly the folder-opening line.
+// The Start command with any two extensions, in either mode: it refuses exactly the extensions
+// the rules refuse, writes the rule's line, which the script's bytes read back as, and types the
+// folder-opening line into the console exactly when the rules let it, so that the console
+// receives that very line.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -31,8 +32,9 @@ class RecordingPlatform : public test::FakePlatform {
   std::vector<std::wstring> lines;
 };
 
+// An extension the script can hold: none of its characters changes the line, and GBK holds it.
 bool Acceptable(const std::wstring& ext) {
-  return std::none_of(ext.begin(), ext.end(), IsRefusedInScript) && ExactlyInGbk(ext);
+  return HasOnlyAllowedCharacters(ext) && ExactlyInGbk(ext);
 }
 
 bool OnlyStopNotice(const RecordingPlatform& platform, const std::wstring& text) {
@@ -42,16 +44,10 @@ bool OnlyStopNotice(const RecordingPlatform& platform, const std::wstring& text)
 
 void CheckWrittenScript(const RecordingPlatform& platform, const std::wstring& path,
                         const std::wstring& oldExt, const std::wstring& newExt) {
+  // The folder holds nothing that *.old finds, so the plain line renames exactly the files of
+  // the old extension.
   FUZZ_CHECK(platform.lines.size() == 1);
-  const std::wstring& line = platform.lines[0];
-  // The extensions stand verbatim in the frame of the plain line or of the file-by-file one, and
-  // nothing of theirs can change how the interpreter reads that frame.
-  const std::wstring plain = L"pushd \"%~dp0\" && (ren *." + oldExt + L" *." + newExt + L" & popd)";
-  const std::wstring perFile = L"pushd \"%~dp0\" && ((for %%f in (*." + oldExt +
-                               L") do if /i \"%%~xf\"==\"." + oldExt + L"\" ren \"%%f\" \"%%~nf." +
-                               newExt + L"\") & popd)";
-  FUZZ_CHECK(line == plain || line == perFile);
-  for (const wchar_t ch : oldExt + newExt) FUZZ_CHECK(!IsRefusedInScript(ch));
+  FUZZ_CHECK(platform.lines[0] == PlainScriptLine(oldExt, newExt));
   FUZZ_CHECK(platform.writtenPaths.size() == 1 && platform.writtenPaths[0] == path);
 
   const auto bytes = platform.FileBytes(path);
@@ -60,29 +56,29 @@ void CheckWrittenScript(const RecordingPlatform& platform, const std::wstring& p
   const std::string body = bytes->substr(0, bytes->size() - 2);
   FUZZ_CHECK(std::none_of(body.begin(), body.end(),
                           [](char b) { return static_cast<unsigned char>(b) < 0x20; }));
-  FUZZ_CHECK(FromGbk(body) == line);
+  FUZZ_CHECK(test::FromGbk(body) == platform.lines[0]);
 }
 
 void CheckTyping(const RecordingPlatform& platform, const FormState& state,
                  const std::wstring& folder) {
-  FUZZ_CHECK(state.ConsoleLine == ExplorerCommand(folder));
-  FUZZ_CHECK(state.ConsoleLine.starts_with(L"explorer "));
-  // What an interpreter expands inside quotes never reaches the console.
-  const bool expands = state.ConsoleLine.find_first_of(L"%$`") != std::wstring::npos;
-  if (platform.posts.empty()) {
-    // Not typed at all: only when the line has a character without an exact GBK code, or one
-    // that the interpreter would expand.
-    FUZZ_CHECK(!ExactlyInGbk(state.ConsoleLine) || expands);
+  // The line opens the folder, in double quotes where an interpreter would split or reinterpret
+  // it otherwise.
+  const std::wstring shown = NeedsQuotesOnCommandLine(folder) ? L"\"" + folder + L"\"" : folder;
+  const std::wstring& line = state.ConsoleLine;
+  FUZZ_CHECK(line == L"explorer " + shown);
+  // Typed exactly when each character reaches the console as itself and no interpreter would
+  // expand, run or unquote a part of the line.
+  if (!ExactlyInGbk(line) || QuotesCannotProtect(line)) {
+    FUZZ_CHECK(platform.posts.empty());
     return;
   }
-  FUZZ_CHECK(!expands);
-  FUZZ_CHECK(platform.posts.back().code == 13);
+  FUZZ_CHECK(!platform.posts.empty() && platform.posts.back().code == 13);
   std::vector<std::int32_t> codes;
   for (std::size_t i = 0; i + 1 < platform.posts.size(); ++i) {
     FUZZ_CHECK(platform.posts[i].window == platform.consoleWindow);
     codes.push_back(platform.posts[i].code);
   }
-  CheckCodesDecodeTo(codes, state.ConsoleLine);
+  CheckConsoleReceives(codes, line);
 }
 
 // Input fields: old extension, new extension, and, when present, the folder of a picked file
@@ -116,11 +112,11 @@ void CheckStart(const std::vector<std::wstring>& fields) {
     FUZZ_CHECK(OnlyStopNotice(platform, L"请输入修改后的扩展名。"));
     return;
   }
-  if (oldExt.size() > 255) {
+  if (IsTooLongForExtension(oldExt)) {
     FUZZ_CHECK(OnlyStopNotice(platform, L"修改前的扩展名太长。"));
     return;
   }
-  if (newExt.size() > 255) {
+  if (IsTooLongForExtension(newExt)) {
     FUZZ_CHECK(OnlyStopNotice(platform, L"修改后的扩展名太长。"));
     return;
   }

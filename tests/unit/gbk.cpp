@@ -16,8 +16,13 @@ namespace tav::test {
 
 #ifdef _WIN32
 
+namespace {
+
+constexpr UINT kGbk = 936;
+
+}  // namespace
+
 std::optional<std::string> ToGbk(std::wstring_view text) {
-  constexpr UINT kGbk = 936;
   if (text.empty()) return std::string();
   if (text.size() > static_cast<std::size_t>(INT_MAX) / 4) return std::nullopt;
   const int length = static_cast<int>(text.size());
@@ -35,23 +40,20 @@ std::optional<std::string> ToGbk(std::wstring_view text) {
   return output;
 }
 
-namespace {
-
-// The characters that GBK bytes decode to, up to the first byte that is no valid GBK.
-std::wstring FromGbkPrefix(std::string_view bytes) {
-  constexpr UINT kGbk = 936;
-  std::wstring text;
-  for (std::size_t length = bytes.size(); length > 0 && text.empty(); --length) {
-    const int n = static_cast<int>(length);
-    const int size = MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, bytes.data(), n, nullptr, 0);
-    if (size <= 0) continue;
-    text.resize(static_cast<std::size_t>(size));
-    MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, bytes.data(), n, text.data(), size);
+std::optional<std::wstring> FromGbk(std::string_view bytes) {
+  if (bytes.empty()) return std::wstring();
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
+  const int length = static_cast<int>(bytes.size());
+  const int size =
+      MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, bytes.data(), length, nullptr, 0);
+  if (size <= 0) return std::nullopt;
+  std::wstring text(static_cast<std::size_t>(size), L'\0');
+  if (MultiByteToWideChar(kGbk, MB_ERR_INVALID_CHARS, bytes.data(), length, text.data(), size) !=
+      size) {
+    return std::nullopt;
   }
   return text;
 }
-
-}  // namespace
 
 #else
 
@@ -62,54 +64,58 @@ struct IconvCloser {
 };
 using IconvHandle = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
 
-IconvHandle OpenWideToGbk() {
-  iconv_t cd = iconv_open("GBK", "WCHAR_T");
+IconvHandle OpenConverter(const char* to, const char* from) {
+  iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv has no GBK converter");
   return IconvHandle(cd);
 }
 
-}  // namespace
-
-std::optional<std::string> ToGbk(std::wstring_view text) {
-  const IconvHandle cd = OpenWideToGbk();
-  std::wstring input(text);
-  std::string output(text.size() * 4 + 4, '\0');
-  char* in = reinterpret_cast<char*>(input.data());
-  std::size_t inLeft = input.size() * sizeof(wchar_t);
+// Converts all of input with cd, or nullopt on any invalid or incomplete input. Without
+// //TRANSLIT iconv stops with EILSEQ at a character the target lacks; a positive result counts
+// irreversible conversions, which are not exact either.
+std::optional<std::string> Convert(iconv_t cd, std::string input, std::size_t outputSize) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+  std::string output(outputSize, '\0');
+  char* in = input.data();
+  std::size_t inLeft = input.size();
   char* out = output.data();
   std::size_t outLeft = output.size();
-  // Without //TRANSLIT iconv stops with EILSEQ at a character GBK lacks; a positive result counts
-  // irreversible conversions, which are not exact either.
-  if (iconv(cd.get(), &in, &inLeft, &out, &outLeft) != 0) return std::nullopt;
+  if (iconv(cd, &in, &inLeft, &out, &outLeft) != 0) return std::nullopt;
   output.resize(output.size() - outLeft);
   return output;
 }
 
-namespace {
+}  // namespace
 
-IconvHandle OpenGbkToWide() {
-  iconv_t cd = iconv_open("WCHAR_T", "GBK");
-  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv has no GBK converter");
-  return IconvHandle(cd);
+// Each converter is opened once: opening one for every call would dominate a fuzzer's run time.
+std::optional<std::string> ToGbk(std::wstring_view text) {
+  static const IconvHandle cd = OpenConverter("GBK", "WCHAR_T");
+  const std::string wide(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+  return Convert(cd.get(), wide, text.size() * 4 + 4);
 }
 
-// The characters that GBK bytes decode to, up to the first byte that is no valid GBK.
+std::optional<std::wstring> FromGbk(std::string_view bytes) {
+  static const IconvHandle cd = OpenConverter("WCHAR_T", "GBK");
+  const auto wide = Convert(cd.get(), std::string(bytes), (bytes.size() + 1) * sizeof(wchar_t));
+  if (!wide) return std::nullopt;
+  return std::wstring(reinterpret_cast<const wchar_t*>(wide->data()),
+                      wide->size() / sizeof(wchar_t));
+}
+
+#endif
+
+namespace {
+
+// The characters that the longest valid GBK start of bytes decodes to; empty when none.
 std::wstring FromGbkPrefix(std::string_view bytes) {
-  const IconvHandle cd = OpenGbkToWide();
-  std::string input(bytes);
-  std::wstring output(bytes.size() + 1, L'\0');
-  char* in = input.data();
-  std::size_t inLeft = input.size();
-  char* out = reinterpret_cast<char*>(output.data());
-  std::size_t outLeft = output.size() * sizeof(wchar_t);
-  iconv(cd.get(), &in, &inLeft, &out, &outLeft);  // stops at an invalid or incomplete sequence
-  output.resize(output.size() - outLeft / sizeof(wchar_t));
-  return output;
+  for (std::size_t length = bytes.size(); length > 0; --length) {
+    const auto text = FromGbk(bytes.substr(0, length));
+    if (text && !text->empty()) return *text;
+  }
+  return {};
 }
 
 }  // namespace
-
-#endif
 
 std::wstring ReceivedText(const std::vector<std::int32_t>& wParams) {
   std::wstring text;

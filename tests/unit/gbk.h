@@ -14,6 +14,9 @@ namespace tav::test {
 // The GBK bytes of text, or nullopt when some character has no exact GBK representation.
 std::optional<std::string> ToGbk(std::wstring_view text);
 
+// The text that GBK bytes stand for, or nullopt when they are no valid GBK.
+std::optional<std::wstring> FromGbk(std::string_view bytes);
+
 // The text that a window with a Unicode window procedure, such as a console's, receives for ANSI
 // WM_CHAR messages with these wParam values in a GBK system. The system reads each one as it
 // does: bits 0-7 as the first byte and, when they are not zero, bits 8-15 as the second byte of
