@@ -349,8 +349,7 @@ class ComApartment {
 
 std::wstring WithLongPathPrefix(std::wstring_view fullPath) {
   std::wstring path(fullPath);
-  if (path.size() < kLongPathThreshold) return path;
-  return RootLength(path) == 0 ? path : Prefixed(path);
+  return path.size() < kLongPathThreshold ? path : AlwaysPrefixed(path);
 }
 
 std::wstring SystemErrorText(DWORD error) {
