@@ -5,8 +5,9 @@ TAV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Packages every script needs: native and cross compilers, GoogleTest (built, and as sources for
 # the cross build), Wine for 64- and 32-bit programs, a virtual display, a CJK font, screenshots,
-# the Chinese locale, clang's libFuzzer runtime and zip checks for the release.
-TAV_PACKAGES=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev libgtest-dev libgmock-dev
+# the Chinese locale, clang's libFuzzer runtime and zip checks for the release. Every name is one
+# that Debian 12 and 13 both carry without a version in it, so that each release gets its own.
+TAV_PACKAGES=(cmake ninja-build g++ clang clang-format libclang-rt-dev libgtest-dev libgmock-dev
   googletest mingw-w64 wine wine64 wine32:i386 xvfb x11-utils locales fonts-wqy-zenhei fonts-wine
   imagemagick python3)
 
@@ -40,16 +41,23 @@ tav_install_packages() {
 #              sees the handler)
 #   global     the same handler registered machine-wide for the run (root, older kernels)
 #   none       neither: Wine runs 64-bit programs only, and the 32-bit tests are skipped
+# The scripts choose the route themselves; TAV_WINE32 set by hand forces one, for example the
+# emulator's on a machine that runs 32-bit code natively, and it is then set up the same way.
+# TAV_WINE32_READY marks the route as set up for the scripts and programs started from here.
 # Every wine, wine-stable and wineboot of the scripts goes through scripts/wine, first on PATH.
 tav_wine_loader() {
-  if [ -z "${TAV_WINE32:-}" ]; then
-    TAV_WINE32=$(tav_wine32_route)
-    if [ "$TAV_WINE32" != native ] && [ "$TAV_WINE32" != none ] && ! tav_fetch_qemu_i386; then
-      echo "The emulator for 32-bit programs could not be fetched" >&2
-      TAV_WINE32=none
+  if [ -z "${TAV_WINE32_READY:-}" ]; then
+    if [ -n "${TAV_WINE32:-}" ]; then
+      tav_check_forced_wine32_route || exit 2
+    else
+      TAV_WINE32=$(tav_wine32_route)
+      if tav_wine32_emulated && ! tav_fetch_qemu_i386; then
+        echo "The emulator for 32-bit programs could not be fetched" >&2
+        TAV_WINE32=none
+      fi
     fi
     [ "$TAV_WINE32" != none ] || echo "This machine runs no 32-bit programs: Wine runs 64-bit Windows programs only" >&2
-    export TAV_WINE32
+    export TAV_WINE32 TAV_WINE32_READY=1
     [ "$TAV_WINE32" != global ] || tav_register_i386_for_run
   fi
   local bin="$TAV_ROOT/build/wine-bin" name
@@ -60,11 +68,36 @@ tav_wine_loader() {
   case ":$PATH:" in *":$bin:"*) ;; *) export PATH="$bin:$PATH" ;; esac
 }
 
+tav_wine32_emulated() { [ "$TAV_WINE32" = namespace ] || [ "$TAV_WINE32" = global ]; }
+
+# A route forced by hand must be one this machine can take; the emulator is fetched for it. Says
+# why not, and fails, when it cannot be taken.
+tav_check_forced_wine32_route() {
+  case $TAV_WINE32 in
+    native | none) ;;
+    namespace)
+      tav_binfmt_in_namespace ||
+        { echo "TAV_WINE32=namespace: this kernel mounts no binfmt_misc in a user namespace (Linux 6.7 or later)" >&2; return 1; }
+      ;;
+    global)
+      [ "$(id -u)" -eq 0 ] && tav_binfmt_mounted_globally ||
+        { echo "TAV_WINE32=global needs root and binfmt_misc" >&2; return 1; }
+      ;;
+    *)
+      echo "TAV_WINE32 must be native, namespace, global or none, not '$TAV_WINE32'" >&2
+      return 1
+      ;;
+  esac
+  if tav_wine32_emulated && ! tav_fetch_qemu_i386; then
+    echo "TAV_WINE32=$TAV_WINE32: the emulator for 32-bit programs could not be fetched" >&2
+    return 1
+  fi
+}
+
 tav_wine32_route() {
   if [ ! -x /usr/lib/wine/wine ] || /usr/lib/wine/wine --version >/dev/null 2>&1; then
     echo native # or no 32-bit Wine installed at all, which Debian's wine command reports itself
-  elif unshare --user --map-root-user --mount \
-    sh -c 'mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc' >/dev/null 2>&1; then
+  elif tav_binfmt_in_namespace; then
     echo namespace
   elif [ "$(id -u)" -eq 0 ] && tav_binfmt_mounted_globally; then
     echo global
@@ -73,38 +106,64 @@ tav_wine32_route() {
   fi
 }
 
+tav_binfmt_in_namespace() {
+  unshare --user --map-root-user --mount \
+    sh -c 'mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc' >/dev/null 2>&1
+}
+
 tav_binfmt_mounted_globally() {
   [ -w /proc/sys/fs/binfmt_misc/register ] ||
     mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc >/dev/null 2>&1
 }
 
-# The emulator of 32-bit x86 programs: the static qemu-i386 of qemu-user from this release's
-# backports (the release's own qemu is too old for Wine's address-space reservation). It is fetched
-# once with a private apt state, so the machine's apt configuration stays as it is.
+# The emulator of 32-bit x86 programs: the static qemu-i386 of qemu-user 10 or later (Wine's
+# address-space reservation crawls under older ones, such as Debian 12's 7.2). It comes from the
+# release's own suite where that is new enough (Debian 13), from its backports suite where not. It
+# is fetched once with a private apt state, so the machine's apt configuration stays as it is.
 TAV_QEMU_I386="$TAV_ROOT/build/tools/qemu-i386"
+TAV_QEMU_MIN_VERSION=1:10.0
 
 tav_fetch_qemu_i386() {
   "$TAV_QEMU_I386" --version >/dev/null 2>&1 && return 0
-  local archive codename work
+  local archive codename work suite
   archive=$(tav_debian_archive)
   codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
   [ -n "$archive" ] && [ -n "$codename" ] || return 1
-  echo "Fetching qemu-i386 from $codename-backports" >&2
   work=$(mktemp -d)
   mkdir -p "$work/lists/partial" "$work/cache/archives/partial" "$(dirname "$TAV_QEMU_I386")"
-  echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $archive $codename-backports main" \
-    >"$work/sources.list"
+  for suite in "$codename" "$codename-backports"; do
+    echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $archive $suite main"
+  done >"$work/sources.list"
   local apt=(-o Dir::Etc::SourceList="$work/sources.list" -o Dir::Etc::SourceParts=/nonexistent
     -o Dir::State::Lists="$work/lists" -o Dir::Cache="$work/cache" -o APT::Architectures::=amd64
     -o Debug::NoLocking=1 -o APT::Sandbox::User=root -qq)
-  if apt-get "${apt[@]}" update >&2 &&
-    (cd "$work" && apt-get "${apt[@]}" download "qemu-user/$codename-backports" >&2) &&
-    dpkg-deb --fsys-tarfile "$work"/qemu-user_*.deb | tar -x -O ./usr/bin/qemu-i386 >"$work/qemu-i386" &&
-    chmod +x "$work/qemu-i386" && "$work/qemu-i386" --version >/dev/null; then
-    mv "$work/qemu-i386" "$TAV_QEMU_I386"
+  if apt-get "${apt[@]}" update >&2 && suite=$(tav_qemu_suite "$codename" "${apt[@]}"); then
+    echo "Fetching qemu-i386 from $suite" >&2
+    if (cd "$work" && apt-get "${apt[@]}" download "qemu-user/$suite" >&2) &&
+      dpkg-deb --fsys-tarfile "$work"/qemu-user_*.deb | tar -x -O ./usr/bin/qemu-i386 >"$work/qemu-i386" &&
+      chmod +x "$work/qemu-i386" && "$work/qemu-i386" --version >/dev/null; then
+      mv "$work/qemu-i386" "$TAV_QEMU_I386"
+    fi
   fi
   rm -rf "$work"
   "$TAV_QEMU_I386" --version >/dev/null 2>&1
+}
+
+# tav_qemu_suite CODENAME APT_OPTION...: the suite whose qemu-user is new enough, the release's own
+# first; fails when neither is.
+tav_qemu_suite() {
+  local codename=$1 suite version
+  shift
+  for suite in "$codename" "$codename-backports"; do
+    version=$(apt-cache "$@" madison qemu-user |
+      awk -F' [|] ' -v suite="$suite" '{ split($3, f, " "); split(f[2], s, "/"); if (s[1] == suite) { print $2; exit } }')
+    if [ -n "$version" ] && dpkg --compare-versions "$version" ge "$TAV_QEMU_MIN_VERSION"; then
+      echo "$suite"
+      return 0
+    fi
+  done
+  echo "No qemu-user $TAV_QEMU_MIN_VERSION or later in $codename or $codename-backports" >&2
+  return 1
 }
 
 # The address of Debian's main archive, read from the machine's own apt sources (deb822 or
