@@ -113,7 +113,7 @@ void ExpectEndsQuietly(Report& report, TavApp& app, const std::wstring& what) {
   bool noticeShown = false;
   const bool ended = WaitUntil(
       [&] {
-        if (WaitForNotice(app.processId(), 0)) noticeShown = true;
+        if (WaitForNotice(app.processId(), 0, nullptr)) noticeShown = true;
         return !app.Running();
       },
       5000);
