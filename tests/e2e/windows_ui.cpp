@@ -1,5 +1,7 @@
 #include "tests/e2e/windows_ui.h"
 
+#include <bit>
+
 #include "tests/e2e/support.h"
 
 namespace tav::e2e {
@@ -78,6 +80,13 @@ NoticeIcon ReadNoticeIcon(HWND box, Probe* probe) {
   if (!control) return NoticeIcon::None;
   if (!probe) return NoticeIcon::Unknown;
   return probe->ReadIcon(control).value_or(NoticeIcon::Unknown);
+}
+
+template <typename Function>
+Function User32Function(const char* name) {
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  const FARPROC address = user32 ? GetProcAddress(user32, name) : nullptr;
+  return address ? std::bit_cast<Function>(address) : nullptr;
 }
 
 }  // namespace
@@ -240,5 +249,56 @@ bool ChooseInOpenDialog(HWND dialog, const std::wstring& path, std::wstring& rem
 }
 
 bool CancelOpenDialog(HWND dialog) { return Press(dialog, IDCANCEL); }
+
+// Looked up at run time: the per-monitor DPI functions came with Windows 10.
+DpiAwareness DriverDpiAwareness() {
+  using GetThreadContextFn = DPI_AWARENESS_CONTEXT(WINAPI*)();
+  using AwarenessFromContextFn = DPI_AWARENESS(WINAPI*)(DPI_AWARENESS_CONTEXT);
+  const auto threadContext = User32Function<GetThreadContextFn>("GetThreadDpiAwarenessContext");
+  const auto awarenessOf =
+      User32Function<AwarenessFromContextFn>("GetAwarenessFromDpiAwarenessContext");
+  if (!threadContext || !awarenessOf) return DpiAwareness::Unknown;
+  switch (awarenessOf(threadContext())) {
+    case DPI_AWARENESS_UNAWARE:
+      return DpiAwareness::Unaware;
+    case DPI_AWARENESS_SYSTEM_AWARE:
+      return DpiAwareness::SystemAware;
+    case DPI_AWARENESS_PER_MONITOR_AWARE:
+      return DpiAwareness::PerMonitor;
+    default:
+      return DpiAwareness::Unknown;
+  }
+}
+
+std::wstring NameOf(DpiAwareness awareness) {
+  switch (awareness) {
+    case DpiAwareness::Unaware:
+      return L"DPI-unaware: it reads other windows scaled to 96 DPI";
+    case DpiAwareness::SystemAware:
+      return L"system DPI aware: it reads windows of another DPI scaled to the system's";
+    case DpiAwareness::PerMonitor:
+      return L"per-monitor DPI aware: it reads other windows at their own DPI";
+    case DpiAwareness::Unknown:
+      break;
+  }
+  return L"of unknown DPI awareness (GetThreadDpiAwarenessContext missing or unknown answer)";
+}
+
+unsigned DpiOf(HWND window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  const auto getDpi = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
+  return getDpi ? getDpi(window) : 0;
+}
+
+std::optional<LOGFONTW> MessageFontAt(unsigned dpi) {
+  using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+  const auto forDpi = User32Function<SystemParametersInfoForDpiFn>("SystemParametersInfoForDpi");
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof metrics;
+  if (!forDpi || !forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) {
+    return std::nullopt;
+  }
+  return metrics.lfMessageFont;
+}
 
 }  // namespace tav::e2e

@@ -55,4 +55,17 @@ HWND WaitForOpenDialog(DWORD processId, DWORD timeoutMs);
 bool ChooseInOpenDialog(HWND dialog, const std::wstring& path, std::wstring& remarks);
 bool CancelOpenDialog(HWND dialog);
 
+// How the driver's own thread sees other windows. A DPI-unaware or system-aware thread is handed
+// the sizes, places and metrics of a per-monitor aware window scaled to its own DPI; only a
+// per-monitor aware one reads them as the window has them.
+enum class DpiAwareness { Unaware, SystemAware, PerMonitor, Unknown };
+DpiAwareness DriverDpiAwareness();
+// What a thread of that awareness reads, for a report line.
+std::wstring NameOf(DpiAwareness awareness);
+// The window's DPI as the system reports it to the driver; 0 where GetDpiForWindow is missing.
+unsigned DpiOf(HWND window);
+// The system's message font for a window at dpi; nothing where SystemParametersInfoForDpi is
+// missing or fails.
+std::optional<LOGFONTW> MessageFontAt(unsigned dpi);
+
 }  // namespace tav::e2e
