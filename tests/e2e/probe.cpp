@@ -164,6 +164,14 @@ std::optional<FontInfo> Probe::ReadFont(HWND control) {
   return FontInfo{fields[0], std::stoi(fields[1]), std::stoi(fields[2]), std::stoi(fields[3])};
 }
 
+std::optional<NoticeIcon> Probe::ReadIcon(HWND control) {
+  const auto answer = Ask(ProbeRequest::ReadIcon, control, {});
+  if (!answer || answer->empty()) return std::nullopt;
+  const unsigned long value = std::wcstoul(answer->c_str(), nullptr, 10);
+  if (value > static_cast<unsigned long>(NoticeIcon::Unknown)) return std::nullopt;
+  return static_cast<NoticeIcon>(value);
+}
+
 bool Probe::Drop(HWND window, const std::vector<std::wstring>& paths) {
   std::wstring text;
   for (const auto& path : paths) text += path + L'\0';

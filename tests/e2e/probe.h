@@ -39,6 +39,8 @@ class Probe {
   // The window's menu bar, items of submenus right after the item that opens them.
   std::optional<std::vector<MenuEntry>> ReadMenu(HWND window);
   std::optional<FontInfo> ReadFont(HWND control);
+  // The system icon the static control shows, recognised inside the process.
+  std::optional<NoticeIcon> ReadIcon(HWND control);
   // Drops paths on the window as the shell does and waits until the window has handled the drop;
   // false when it could not be delivered.
   bool Drop(HWND window, const std::vector<std::wstring>& paths);

@@ -5,14 +5,18 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/probe_protocol.h"
 
 namespace {
 
 using tav::e2e::kProbeTextChars;
+using tav::e2e::NoticeIcon;
 using tav::e2e::ProbeBlock;
 using tav::e2e::ProbeRequest;
 
@@ -51,6 +55,121 @@ bool ReadFont(HWND control, std::wstring& out) {
   if (!GetObjectW(reinterpret_cast<HFONT>(font), sizeof info, &info)) return false;
   out = std::wstring(info.lfFaceName) + L"\t" + std::to_wstring(info.lfHeight) + L"\t" +
         std::to_wstring(info.lfCharSet) + L"\t" + std::to_wstring(info.lfWeight);
+  return true;
+}
+
+// An icon of the system's, loaded at a given size and destroyed with the owner.
+class SizedSystemIcon {
+ public:
+  SizedSystemIcon(const wchar_t* id, int width, int height)
+      : icon_(static_cast<HICON>(LoadImageW(nullptr, id, IMAGE_ICON, width, height, 0))) {}
+  ~SizedSystemIcon() {
+    if (icon_) DestroyIcon(icon_);
+  }
+  SizedSystemIcon(const SizedSystemIcon&) = delete;
+  SizedSystemIcon& operator=(const SizedSystemIcon&) = delete;
+  HICON get() const { return icon_; }
+
+ private:
+  HICON icon_;
+};
+
+// The icon's own size in pixels; {0, 0} when it cannot be read.
+SIZE IconSize(HICON icon) {
+  ICONINFO info = {};
+  if (!GetIconInfo(icon, &info)) return {0, 0};
+  BITMAP bitmap = {};
+  const bool read = GetObjectW(info.hbmMask, sizeof bitmap, &bitmap) != 0;
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  if (!read) return {0, 0};
+  // A mask without a colour bitmap holds the AND and the XOR mask one above the other.
+  return {bitmap.bmWidth, info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2};
+}
+
+// The pixels of the icon drawn at size over a fixed background; empty when drawing fails.
+std::vector<DWORD> DrawnPixels(HICON icon, SIZE size) {
+  std::vector<DWORD> pixels;
+  const HDC dc = CreateCompatibleDC(nullptr);
+  if (!dc) return pixels;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = size.cx;
+  info.bmiHeader.biHeight = -size.cy;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap && bits) {
+    const HGDIOBJ previous = SelectObject(dc, bitmap);
+    auto* data = static_cast<DWORD*>(bits);
+    const std::size_t count = static_cast<std::size_t>(size.cx) * static_cast<std::size_t>(size.cy);
+    std::fill(data, data + count, 0x00FF00FFu);
+    if (DrawIconEx(dc, 0, 0, icon, size.cx, size.cy, 0, nullptr, DI_NORMAL)) {
+      GdiFlush();
+      pixels.assign(data, data + count);
+    }
+    SelectObject(dc, previous);
+  }
+  if (bitmap) DeleteObject(bitmap);
+  DeleteDC(dc);
+  return pixels;
+}
+
+// Alike when at most one pixel in fifty differs by more than a little in a colour: the same
+// image scaled by two different routes differs in a few edge pixels, two different icons in many.
+bool LookAlike(const std::vector<DWORD>& a, const std::vector<DWORD>& b) {
+  if (a.empty() || a.size() != b.size()) return false;
+  std::size_t different = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    for (int shift = 0; shift < 24; shift += 8) {
+      const int delta =
+          static_cast<int>((a[i] >> shift) & 0xFF) - static_cast<int>((b[i] >> shift) & 0xFF);
+      if (delta > 24 || delta < -24) {
+        ++different;
+        break;
+      }
+    }
+  }
+  return different <= a.size() / 50;
+}
+
+struct SystemIcon {
+  const wchar_t* id;
+  NoticeIcon kind;
+};
+
+// The shown icon is the system's own when it is the very handle LoadIconW gives this process;
+// otherwise Windows may have handed the box a copy of another size, so the pixels decide.
+NoticeIcon RecogniseIcon(HICON shown) {
+  const SystemIcon candidates[] = {
+      {IDI_HAND, NoticeIcon::Stop},
+      {IDI_ASTERISK, NoticeIcon::Information},
+      {IDI_EXCLAMATION, NoticeIcon::Warning},
+      {IDI_QUESTION, NoticeIcon::Question},
+  };
+  for (const auto& candidate : candidates) {
+    if (shown == LoadIconW(nullptr, candidate.id)) return candidate.kind;
+  }
+  const SIZE size = IconSize(shown);
+  if (size.cx <= 0 || size.cy <= 0) return NoticeIcon::Unknown;
+  const std::vector<DWORD> pixels = DrawnPixels(shown, size);
+  for (const auto& candidate : candidates) {
+    const SizedSystemIcon icon(candidate.id, size.cx, size.cy);
+    if (icon.get() && LookAlike(pixels, DrawnPixels(icon.get(), size))) return candidate.kind;
+  }
+  return NoticeIcon::Unknown;
+}
+
+bool ReadIcon(HWND control, std::wstring& out) {
+  DWORD_PTR icon = 0;
+  if (!SendMessageTimeoutW(control, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &icon)) {
+    return false;
+  }
+  const NoticeIcon kind =
+      icon == 0 ? NoticeIcon::None : RecogniseIcon(reinterpret_cast<HICON>(icon));
+  out = std::to_wstring(static_cast<std::uint32_t>(kind));
   return true;
 }
 
@@ -104,6 +223,9 @@ extern "C" DWORD WINAPI TavProbe(void* parameter) {
       break;
     case ProbeRequest::DropFiles:
       done = DropFiles(window, block->text);
+      break;
+    case ProbeRequest::ReadIcon:
+      done = ReadIcon(window, answer);
       break;
   }
   if (!done) return 0;

@@ -1,7 +1,8 @@
 // What the driver asks of the probe it loads into TAV.exe, and the probe's answer. Under Wine
-// another process can read neither a window's menu nor its fonts, and a drop must be made in the
-// receiving process: the probe does these from inside. The driver writes one block into TAV's
-// memory, runs the probe's entry point on it in a thread of TAV's, and reads the block back.
+// another process can read neither a window's menu nor its fonts nor an icon, and a drop must be
+// made in the receiving process: the probe does these from inside. The driver writes one block
+// into TAV's memory, runs the probe's entry point on it in a thread of TAV's, and reads the block
+// back.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +20,14 @@ enum class ProbeRequest : std::uint32_t {
   // answers once the window has handled it. The drop is made in TAV's own memory, as the shell
   // makes one.
   DropFiles = 3,
+  // The system icon that the static control (a message box's icon) shows: a NoticeIcon as a
+  // decimal number.
+  ReadIcon = 4,
 };
+
+// The icons a message box shows: none, or one of the system's IDI_HAND, IDI_ASTERISK,
+// IDI_EXCLAMATION and IDI_QUESTION, or another one.
+enum class NoticeIcon : std::uint32_t { None, Stop, Information, Warning, Question, Unknown };
 
 inline constexpr std::size_t kProbeTextChars = 16384;
 

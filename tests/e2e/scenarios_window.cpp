@@ -113,7 +113,7 @@ void ExpectEndsQuietly(Report& report, TavApp& app, const std::wstring& what) {
   bool noticeShown = false;
   const bool ended = WaitUntil(
       [&] {
-        if (WaitForNotice(app.processId(), 0)) noticeShown = true;
+        if (WaitForNotice(app.processId(), 0, nullptr)) noticeShown = true;
         return !app.Running();
       },
       5000);
@@ -161,13 +161,12 @@ std::wstring FontText(const FontInfo& font) {
          std::to_wstring(font.charset) + L" weight " + std::to_wstring(font.weight);
 }
 
+// The message font is the system's for a window at dpi, whatever DPI the driver itself runs at.
 FontInfo ExpectedFont(const ControlSpec& spec, unsigned dpi) {
   if (spec.centipoints == 0) {
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof metrics;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    const LOGFONTW& font = metrics.lfMessageFont;
-    return {font.lfFaceName, font.lfHeight, font.lfCharSet, static_cast<int>(font.lfWeight)};
+    const auto font = MessageFontAt(dpi);
+    if (!font) return {L"<SystemParametersInfoForDpi failed>", 0, 0, 0};
+    return {font->lfFaceName, font->lfHeight, font->lfCharSet, static_cast<int>(font->lfWeight)};
   }
   const int height = static_cast<int>((spec.centipoints * dpi + 3600) / 7200);
   return {L"宋体", -height, GB2312_CHARSET, FW_NORMAL};
@@ -179,6 +178,23 @@ std::wstring SpokenName(HWND control) {
   const HWND before = GetWindow(control, GW_HWNDPREV);
   if (!before || _wcsicmp(ClassOf(before).c_str(), L"Static") != 0) return L"";
   return TextOf(before);
+}
+
+// The measurements below hold only when the driver reads the window at the window's own DPI,
+// and when that DPI is the one the phase was started for.
+void CheckReadingDpi(Session& session, unsigned dpi) {
+  Report& report = session.report();
+  const DpiAwareness awareness = DriverDpiAwareness();
+  report.Check(awareness == DpiAwareness::PerMonitor,
+               L"the driver is per-monitor DPI aware, as TAV is", NameOf(DpiAwareness::PerMonitor),
+               NameOf(awareness));
+  const unsigned windowDpi = DpiOf(session.app().main);
+  report.Check(
+      windowDpi == dpi,
+      L"TAV's window is at " + std::to_wstring(dpi) + L" DPI, the screen this phase checks",
+      std::to_wstring(dpi) + L" DPI",
+      windowDpi == 0 ? L"no answer from GetDpiForWindow"
+                     : std::to_wstring(windowDpi) + L" DPI as the driver reads it");
 }
 
 void CheckControls(Session& session, unsigned dpi) {
@@ -277,6 +293,7 @@ void CheckFreshWindow(Session& session, unsigned dpi) {
   session.report().Same(L"window caption", ids::kWindowCaption, TextOf(app.main));
   session.ExpectLabel2(L"after start", kFixedLabel);
   session.ExpectBoxes(L"after start", L"", L"");
+  CheckReadingDpi(session, dpi);
   CheckControls(session, dpi);
   CheckWindowOrder(session);
 }

@@ -152,7 +152,7 @@ void Session::ClickStart() { PostMessageW(app_.start, BM_CLICK, 0, 0); }
 void Session::Menu(int id) { PostMessageW(app_.main, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
 std::optional<Notice> Session::TakeNotice(const std::wstring& what) {
-  auto notice = WaitForNotice(app_.processId(), kNoticeWaitMs);
+  auto notice = WaitForNotice(app_.processId(), kNoticeWaitMs, app_.probe(report_));
   if (!notice) {
     report_.Fail(what, L"a notice",
                  app_.Running() ? L"none within 5 s" : L"no notice: the program ended");
@@ -209,7 +209,7 @@ DWORD Session::JudgeFailureNotice(const std::wstring& what, const Notice& notice
 
 void Session::ExpectNoNotice(const std::wstring& what, DWORD waitMs) {
   Sync(app_.main);
-  const auto notice = WaitForNotice(app_.processId(), waitMs);
+  const auto notice = WaitForNotice(app_.processId(), waitMs, app_.probe(report_));
   if (report_.Check(!notice, what + L": no notice", L"no notice",
                     notice ? Describe(*notice) : L"")) {
     return;
@@ -319,7 +319,8 @@ void Session::ExpectAlive(const std::wstring& what) {
   bool answered = false;
   if (app_.Running()) {
     Menu(ids::kMenuHelp);
-    const auto notice = WaitForNotice(app_.processId(), kNoticeWaitMs);
+    // Only the title counts here, so the icon is not read.
+    const auto notice = WaitForNotice(app_.processId(), kNoticeWaitMs, nullptr);
     if (notice) {
       answered = notice->title == L"帮助";
       AnswerNotice(notice->box, IDOK);

@@ -1,7 +1,6 @@
 #include "tests/e2e/windows_ui.h"
 
-#include <algorithm>
-#include <climits>
+#include <bit>
 
 #include "tests/e2e/support.h"
 
@@ -63,101 +62,31 @@ bool Press(HWND dialog, int id) {
   return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 3000);
 }
 
-// Pixels of a w x h area: copied from the screen at (x, y), or, with an icon, that icon drawn
-// over the colour fill.
-std::vector<DWORD> Pixels(int x, int y, int w, int h, HICON icon, DWORD fill) {
-  std::vector<DWORD> pixels;
-  if (w <= 0 || h <= 0) return pixels;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap && bits) {
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    auto* data = static_cast<DWORD*>(bits);
-    if (icon) {
-      std::fill(data, data + w * h, fill);
-      DrawIconEx(memory, 0, 0, icon, w, h, 0, nullptr, DI_NORMAL);
-    } else {
-      BitBlt(memory, 0, 0, w, h, screen, x, y, SRCCOPY);
-    }
-    GdiFlush();
-    pixels.assign(data, data + w * h);
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-  }
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return pixels;
-}
-
-int CountDifferentPixels(const std::vector<DWORD>& a, const std::vector<DWORD>& b) {
-  if (a.size() != b.size()) return INT_MAX;
-  int count = 0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    for (int shift = 0; shift < 24; shift += 8) {
-      const int delta =
-          static_cast<int>((a[i] >> shift) & 0xFF) - static_cast<int>((b[i] >> shift) & 0xFF);
-      if (delta > 24 || delta < -24) {
-        ++count;
-        break;
-      }
-    }
-  }
-  return count;
-}
-
-// Icons cannot be read across processes, so the notice's icon is compared, on the screen, with
-// each system icon drawn here at the same size over the same background.
-NoticeIcon MatchSystemIcon(const RECT& area) {
-  const int w = area.right - area.left;
-  const int h = area.bottom - area.top;
-  const std::vector<DWORD> shown = Pixels(area.left, area.top, w, h, nullptr, 0);
-  if (shown.empty()) return NoticeIcon::Unknown;
-  const struct {
-    const wchar_t* id;
-    NoticeIcon kind;
-  } candidates[] = {
-      {IDI_HAND, NoticeIcon::Stop},
-      {IDI_ASTERISK, NoticeIcon::Information},
-      {IDI_EXCLAMATION, NoticeIcon::Warning},
-      {IDI_QUESTION, NoticeIcon::Question},
-  };
-  for (const auto& candidate : candidates) {
-    // The icon's corners are transparent, so the first pixel is the background.
-    const auto drawn = Pixels(0, 0, w, h, LoadIconW(nullptr, candidate.id), shown[0]);
-    if (CountDifferentPixels(shown, drawn) <= w * h / 50) return candidate.kind;
-  }
-  return NoticeIcon::Unknown;
-}
-
-NoticeIcon ReadNoticeIcon(HWND box) {
-  HWND iconControl = nullptr;
+// The static control that shows the box's icon; nullptr when the box shows none.
+HWND NoticeIconControl(HWND box) {
   for (HWND child : DescendantsOf(box)) {
     const LONG style = GetWindowLongW(child, GWL_STYLE);
     if (ClassOf(child) == L"Static" && (style & SS_TYPEMASK) == SS_ICON && IsWindowVisible(child)) {
-      iconControl = child;
+      return child;
     }
   }
-  if (!iconControl) return NoticeIcon::None;
-  // The box may not be painted yet when it is found.
-  NoticeIcon kind = NoticeIcon::Unknown;
-  WaitUntil(
-      [&] {
-        RECT area;
-        GetWindowRect(iconControl, &area);
-        kind = MatchSystemIcon(area);
-        return kind != NoticeIcon::Unknown;
-      },
-      1500);
-  return kind;
+  return nullptr;
+}
+
+// An icon cannot be read across processes, and the box may lie partly off the screen, so the
+// probe recognises it inside the program.
+NoticeIcon ReadNoticeIcon(HWND box, Probe* probe) {
+  const HWND control = NoticeIconControl(box);
+  if (!control) return NoticeIcon::None;
+  if (!probe) return NoticeIcon::Unknown;
+  return probe->ReadIcon(control).value_or(NoticeIcon::Unknown);
+}
+
+template <typename Function>
+Function User32Function(const char* name) {
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  const FARPROC address = user32 ? GetProcAddress(user32, name) : nullptr;
+  return address ? std::bit_cast<Function>(address) : nullptr;
 }
 
 }  // namespace
@@ -244,7 +173,7 @@ std::wstring NameOf(NoticeIcon icon) {
   return L"unrecognised icon";
 }
 
-std::optional<Notice> WaitForNotice(DWORD processId, DWORD timeoutMs) {
+std::optional<Notice> WaitForNotice(DWORD processId, DWORD timeoutMs, Probe* probe) {
   HWND box = nullptr;
   WaitUntil(
       [&] {
@@ -265,7 +194,7 @@ std::optional<Notice> WaitForNotice(DWORD processId, DWORD timeoutMs) {
   };
   notice.hasOk = visibleButton(IDOK);
   notice.hasCancel = visibleButton(IDCANCEL);
-  notice.icon = ReadNoticeIcon(box);
+  notice.icon = ReadNoticeIcon(box, probe);
   return notice;
 }
 
@@ -320,5 +249,56 @@ bool ChooseInOpenDialog(HWND dialog, const std::wstring& path, std::wstring& rem
 }
 
 bool CancelOpenDialog(HWND dialog) { return Press(dialog, IDCANCEL); }
+
+// Looked up at run time: the per-monitor DPI functions came with Windows 10.
+DpiAwareness DriverDpiAwareness() {
+  using GetThreadContextFn = DPI_AWARENESS_CONTEXT(WINAPI*)();
+  using AwarenessFromContextFn = DPI_AWARENESS(WINAPI*)(DPI_AWARENESS_CONTEXT);
+  const auto threadContext = User32Function<GetThreadContextFn>("GetThreadDpiAwarenessContext");
+  const auto awarenessOf =
+      User32Function<AwarenessFromContextFn>("GetAwarenessFromDpiAwarenessContext");
+  if (!threadContext || !awarenessOf) return DpiAwareness::Unknown;
+  switch (awarenessOf(threadContext())) {
+    case DPI_AWARENESS_UNAWARE:
+      return DpiAwareness::Unaware;
+    case DPI_AWARENESS_SYSTEM_AWARE:
+      return DpiAwareness::SystemAware;
+    case DPI_AWARENESS_PER_MONITOR_AWARE:
+      return DpiAwareness::PerMonitor;
+    default:
+      return DpiAwareness::Unknown;
+  }
+}
+
+std::wstring NameOf(DpiAwareness awareness) {
+  switch (awareness) {
+    case DpiAwareness::Unaware:
+      return L"DPI-unaware: it reads other windows scaled to 96 DPI";
+    case DpiAwareness::SystemAware:
+      return L"system DPI aware: it reads windows of another DPI scaled to the system's";
+    case DpiAwareness::PerMonitor:
+      return L"per-monitor DPI aware: it reads other windows at their own DPI";
+    case DpiAwareness::Unknown:
+      break;
+  }
+  return L"of unknown DPI awareness (GetThreadDpiAwarenessContext missing or unknown answer)";
+}
+
+unsigned DpiOf(HWND window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  const auto getDpi = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
+  return getDpi ? getDpi(window) : 0;
+}
+
+std::optional<LOGFONTW> MessageFontAt(unsigned dpi) {
+  using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+  const auto forDpi = User32Function<SystemParametersInfoForDpiFn>("SystemParametersInfoForDpi");
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof metrics;
+  if (!forDpi || !forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) {
+    return std::nullopt;
+  }
+  return metrics.lfMessageFont;
+}
 
 }  // namespace tav::e2e

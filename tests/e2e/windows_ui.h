@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/probe.h"
+
 namespace tav::e2e {
 
 std::wstring ClassOf(HWND window);
@@ -28,7 +30,6 @@ void PostKeyPress(HWND target, UINT key, wchar_t typed);
 // A left click in the middle of the control, posted: WM_LBUTTONDOWN, then WM_LBUTTONUP.
 void PostClick(HWND control);
 
-enum class NoticeIcon { None, Stop, Information, Warning, Question, Unknown };
 std::wstring NameOf(NoticeIcon icon);
 
 // A message box shown by the program under test.
@@ -41,8 +42,9 @@ struct Notice {
   NoticeIcon icon = NoticeIcon::None;
 };
 
-// The first visible message box of the process, or nothing after timeoutMs.
-std::optional<Notice> WaitForNotice(DWORD processId, DWORD timeoutMs);
+// The first visible message box of the process, or nothing after timeoutMs. Its icon is read
+// through the probe inside the process; without one it is left Unknown.
+std::optional<Notice> WaitForNotice(DWORD processId, DWORD timeoutMs, Probe* probe);
 // Presses button (IDOK or IDCANCEL) of the box and waits until the box is gone.
 bool AnswerNotice(HWND box, int button);
 
@@ -52,5 +54,18 @@ HWND WaitForOpenDialog(DWORD processId, DWORD timeoutMs);
 // Any message box the dialog raises on the way is answered and its text appended to remarks.
 bool ChooseInOpenDialog(HWND dialog, const std::wstring& path, std::wstring& remarks);
 bool CancelOpenDialog(HWND dialog);
+
+// How the driver's own thread sees other windows. A DPI-unaware or system-aware thread is handed
+// the sizes, places and metrics of a per-monitor aware window scaled to its own DPI; only a
+// per-monitor aware one reads them as the window has them.
+enum class DpiAwareness { Unaware, SystemAware, PerMonitor, Unknown };
+DpiAwareness DriverDpiAwareness();
+// What a thread of that awareness reads, for a report line.
+std::wstring NameOf(DpiAwareness awareness);
+// The window's DPI as the system reports it to the driver; 0 where GetDpiForWindow is missing.
+unsigned DpiOf(HWND window);
+// The system's message font for a window at dpi; nothing where SystemParametersInfoForDpi is
+// missing or fails.
+std::optional<LOGFONTW> MessageFontAt(unsigned dpi);
 
 }  // namespace tav::e2e
