@@ -1,19 +1,8 @@
 #include "ui/dpi.h"
 
-#include <bit>
+#include "ui/user32_function.h"
 
 namespace tav::ui {
-
-namespace {
-
-template <typename Function>
-Function LoadUser32Function(const char* name) {
-  const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-  const FARPROC address = user32 != nullptr ? ::GetProcAddress(user32, name) : nullptr;
-  return address != nullptr ? std::bit_cast<Function>(address) : nullptr;
-}
-
-}  // namespace
 
 DpiSupport::DpiSupport()
     : getDpiForWindow_(LoadUser32Function<GetDpiForWindowFn>("GetDpiForWindow")),

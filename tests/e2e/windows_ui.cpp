@@ -1,8 +1,7 @@
 #include "tests/e2e/windows_ui.h"
 
-#include <bit>
-
 #include "tests/e2e/support.h"
+#include "ui/user32_function.h"
 
 namespace tav::e2e {
 
@@ -80,13 +79,6 @@ NoticeIcon ReadNoticeIcon(HWND box, Probe* probe) {
   if (!control) return NoticeIcon::None;
   if (!probe) return NoticeIcon::Unknown;
   return probe->ReadIcon(control).value_or(NoticeIcon::Unknown);
-}
-
-template <typename Function>
-Function User32Function(const char* name) {
-  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-  const FARPROC address = user32 ? GetProcAddress(user32, name) : nullptr;
-  return address ? std::bit_cast<Function>(address) : nullptr;
 }
 
 }  // namespace
@@ -254,9 +246,10 @@ bool CancelOpenDialog(HWND dialog) { return Press(dialog, IDCANCEL); }
 DpiAwareness DriverDpiAwareness() {
   using GetThreadContextFn = DPI_AWARENESS_CONTEXT(WINAPI*)();
   using AwarenessFromContextFn = DPI_AWARENESS(WINAPI*)(DPI_AWARENESS_CONTEXT);
-  const auto threadContext = User32Function<GetThreadContextFn>("GetThreadDpiAwarenessContext");
+  const auto threadContext =
+      ui::LoadUser32Function<GetThreadContextFn>("GetThreadDpiAwarenessContext");
   const auto awarenessOf =
-      User32Function<AwarenessFromContextFn>("GetAwarenessFromDpiAwarenessContext");
+      ui::LoadUser32Function<AwarenessFromContextFn>("GetAwarenessFromDpiAwarenessContext");
   if (!threadContext || !awarenessOf) return DpiAwareness::Unknown;
   switch (awarenessOf(threadContext())) {
     case DPI_AWARENESS_UNAWARE:
@@ -286,13 +279,14 @@ std::wstring NameOf(DpiAwareness awareness) {
 
 unsigned DpiOf(HWND window) {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  const auto getDpi = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
+  const auto getDpi = ui::LoadUser32Function<GetDpiForWindowFn>("GetDpiForWindow");
   return getDpi ? getDpi(window) : 0;
 }
 
 std::optional<LOGFONTW> MessageFontAt(unsigned dpi) {
   using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
-  const auto forDpi = User32Function<SystemParametersInfoForDpiFn>("SystemParametersInfoForDpi");
+  const auto forDpi =
+      ui::LoadUser32Function<SystemParametersInfoForDpiFn>("SystemParametersInfoForDpi");
   NONCLIENTMETRICSW metrics = {};
   metrics.cbSize = sizeof metrics;
   if (!forDpi || !forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) {
