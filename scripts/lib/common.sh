@@ -74,36 +74,42 @@ tav_wine32_emulated() { [ "$TAV_WINE32" = namespace ] || [ "$TAV_WINE32" = globa
 # why not, and fails, when it cannot be taken.
 tav_check_forced_wine32_route() {
   case $TAV_WINE32 in
-    native | none) ;;
-    namespace)
-      tav_binfmt_in_namespace ||
-        { echo "TAV_WINE32=namespace: this kernel mounts no binfmt_misc in a user namespace (Linux 6.7 or later)" >&2; return 1; }
-      ;;
-    global)
-      [ "$(id -u)" -eq 0 ] && tav_binfmt_mounted_globally ||
-        { echo "TAV_WINE32=global needs root and binfmt_misc" >&2; return 1; }
-      ;;
+    native | none) return 0 ;;
+    namespace | global) ;;
     *)
       echo "TAV_WINE32 must be native, namespace, global or none, not '$TAV_WINE32'" >&2
       return 1
       ;;
   esac
-  if tav_wine32_emulated && ! tav_fetch_qemu_i386; then
+  if ! tav_wine32_route_possible "$TAV_WINE32"; then
+    echo "TAV_WINE32=$TAV_WINE32: this machine cannot take that route (namespace needs binfmt_misc in a user namespace, Linux 6.7 or later; global needs root and binfmt_misc)" >&2
+    return 1
+  fi
+  if ! tav_fetch_qemu_i386; then
     echo "TAV_WINE32=$TAV_WINE32: the emulator for 32-bit programs could not be fetched" >&2
     return 1
   fi
 }
 
+# The first route this machine can take, in the order of the list above.
 tav_wine32_route() {
-  if [ ! -x /usr/lib/wine/wine ] || /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    echo native # or no 32-bit Wine installed at all, which Debian's wine command reports itself
-  elif tav_binfmt_in_namespace; then
-    echo namespace
-  elif [ "$(id -u)" -eq 0 ] && tav_binfmt_mounted_globally; then
-    echo global
-  else
-    echo none
-  fi
+  local route
+  for route in native namespace global none; do
+    if tav_wine32_route_possible "$route"; then
+      echo "$route"
+      return
+    fi
+  done
+}
+
+tav_wine32_route_possible() {
+  case $1 in
+    # Also where no 32-bit Wine is installed at all, which Debian's wine command reports itself.
+    native) [ ! -x /usr/lib/wine/wine ] || /usr/lib/wine/wine --version >/dev/null 2>&1 ;;
+    namespace) tav_binfmt_in_namespace ;;
+    global) [ "$(id -u)" -eq 0 ] && tav_binfmt_mounted_globally ;;
+    none) true ;;
+  esac
 }
 
 tav_binfmt_in_namespace() {
