@@ -94,8 +94,9 @@ std::optional<std::wstring> Commands::ScriptLine(const std::wstring& folder,
     return PlainScriptLine(oldExt, newExt);
   }
   if (CanRenameFileByFile(oldExt, newExt)) return PerFileScriptLine(oldExt, newExt);
-  // No line renames exactly the files of this extension here.
-  Refuse(platform_, kOldExtensionInvalid);
+  // No line renames exactly the files of this extension here. With a plain old extension it is
+  // the new one that stands in the way (its last part is the old one or holds a wildcard).
+  Refuse(platform_, IsPlainExtension(oldExt) ? kNewExtensionInvalid : kOldExtensionInvalid);
   return std::nullopt;
 }
 

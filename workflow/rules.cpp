@@ -227,10 +227,12 @@ std::wstring PlainScriptLine(std::wstring_view oldExt, std::wstring_view newExt)
   return kEnterScriptFolder + (L"(ren *." + from + L" *." + to + L" & popd)");
 }
 
+bool IsPlainExtension(std::wstring_view ext) {
+  return !HasWildcard(ext) && ext.find(kExtensionSeparator) == std::wstring_view::npos;
+}
+
 bool CanRenameFileByFile(std::wstring_view oldExt, std::wstring_view newExt) {
-  if (HasWildcard(oldExt) || oldExt.find(kExtensionSeparator) != std::wstring_view::npos) {
-    return false;
-  }
+  if (!IsPlainExtension(oldExt)) return false;
   // A new name's extension is the new extension's last part. Without a dot in the new extension
   // it is made from the old one and the new mask alone, so a file that still carries the old
   // extension has kept its name and is left as it is when found again.

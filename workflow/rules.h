@@ -74,9 +74,12 @@ bool CarriesExtension(std::wstring_view name, std::wstring_view oldExt);
 //   pushd "%~dp0" && (ren *.old *.new & popd)
 std::wstring PlainScriptLine(std::wstring_view oldExt, std::wstring_view newExt);
 
+// True when ext holds neither a wildcard nor a dot: a single extension such as doc.
+bool IsPlainExtension(std::wstring_view ext);
+
 // Whether PerFileScriptLine renames exactly the files that carry oldExt, each as the plain line
-// would: oldExt is a plain extension (no wildcard, no dot), and no renamed file carries oldExt
-// under a new name, which the loop would find again and rename once more.
+// would: oldExt is a plain extension, and no renamed file carries oldExt under a new name, which
+// the loop would find again and rename once more.
 bool CanRenameFileByFile(std::wstring_view oldExt, std::wstring_view newExt);
 
 // The line for a folder where *.old also finds other files: each file found is renamed only when

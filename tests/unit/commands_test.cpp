@@ -170,7 +170,8 @@ struct ScriptCase {
   std::wstring oldExt;
   std::wstring newExt;
   std::vector<FolderFile> files;
-  std::string line;  // of the script, without CR LF; empty when the old extension is refused
+  std::string line;  // of the script, without CR LF; empty when the extensions are refused
+  const wchar_t* refusal = kOldInvalid;  // the notice when they are
 };
 
 void PrintTo(const ScriptCase& c, std::ostream* os) {
@@ -188,7 +189,7 @@ TEST_P(StartScriptTest, WritesTheLineThatRenamesExactlyTheFilesOfTheOldExtension
   view.text2 = GetParam().newExt;
   commands.WriteRenameScript();
   if (GetParam().line.empty()) {
-    EXPECT_THAT(platform.notices, ElementsAre(StopNotice(kOldInvalid)));
+    EXPECT_THAT(platform.notices, ElementsAre(StopNotice(GetParam().refusal)));
     EXPECT_THAT(platform.writtenPaths, IsEmpty());
     EXPECT_THAT(platform.posts, IsEmpty());
     return;
@@ -238,10 +239,15 @@ INSTANTIATE_TEST_SUITE_P(
                    "pushd \"%~dp0\" && ((for %%f in (*.doc) do if /i \"%%~xf\"==\".doc\" ren "
                    "\"%%f\" \"%%~nf.bak.txt\") & popd)"},
         // No one line renames exactly the files of a wildcard extension (*.doc* also finds
-        // d.doc.bak), nor one whose new names the loop would find and rename again.
+        // d.doc.bak), nor one whose new names the loop would find and rename again: the notice
+        // names the box that is the reason.
         ScriptCase{L"do?", L"txt", kDocFiles, ""}, ScriptCase{L"*c", L"txt", kDocFiles, ""},
-        ScriptCase{L"doc*", L"txt", kDocFiles, ""}, ScriptCase{L"doc", L"x.DOC", kDocFiles, ""},
-        ScriptCase{L"doc", L"x.d?c", kDocFiles, ""}));
+        ScriptCase{L"doc*", L"txt", kDocFiles, ""},
+        ScriptCase{L"doc", L"x.DOC", kDocFiles, "", kNewInvalid},
+        ScriptCase{L"doc", L"bak.doc", kDocFiles, "", kNewInvalid},
+        ScriptCase{L"doc", L"x.d?c", kDocFiles, "", kNewInvalid},
+        ScriptCase{L"doc", L"bak.*", kDocFiles, "", kNewInvalid},
+        ScriptCase{L"do?", L"x.doc", kDocFiles, ""}));
 
 TEST_F(CommandsTest, StartInFixedModeTypesSeventeenCodesThenReturnAfterTheNotice) {
   platform.AddFolder(L"D:\\duzaz");
