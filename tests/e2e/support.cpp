@@ -99,8 +99,7 @@ void Report::Note(std::wstring_view text) { Line(L"# " + std::wstring(text)); }
 
 void Report::PrintTotals() const { Line(Totals(passed_, failed_)); }
 
-void Report::FailAndEnd(std::wstring_view what, std::wstring_view expected,
-                        std::wstring_view got) {
+void Report::FailAndEnd(std::wstring_view what, std::wstring_view expected, std::wstring_view got) {
   Fail(what, expected, got);
   // Held to the end, so that the totals stay the last line.
   AcquireSRWLockExclusive(&outputLock);

@@ -31,9 +31,7 @@ std::FILE* OpenStepLog() {
 }  // namespace
 
 Watchdog::Watchdog(Report& report)
-    : report_(report),
-      stepLog_(OpenStepLog()),
-      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    : report_(report), stepLog_(OpenStepLog()), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   current = this;
   thread_ = UniqueHandle(CreateThread(nullptr, 0, &Watchdog::ThreadMain, this, 0, nullptr));
 }
@@ -84,8 +82,8 @@ bool Watchdog::Stalled(std::wstring& why) {
     return false;
   }
   if (now - lastAnswer_ < kStallMs) return false;
-  why = L"its window answered no message for " + std::to_wstring((now - lastAnswer_) / 1000) +
-        L" s";
+  why =
+      L"its window answered no message for " + std::to_wstring((now - lastAnswer_) / 1000) + L" s";
   return true;
 }
 
