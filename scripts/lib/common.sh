@@ -10,6 +10,11 @@ TAV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 TAV_PACKAGES=(cmake ninja-build g++ clang clang-format libclang-rt-dev libgtest-dev libgmock-dev
   googletest mingw-w64 wine wine64 wine32:i386 xvfb x11-utils locales fonts-wqy-zenhei fonts-wine
   imagemagick python3)
+# One formatter on every release: a file formatted by one major version of clang-format can fail
+# another's check. Debian 12 and 13 both carry clang-format-19 (12 in its main suite since a
+# point release), which scripts/test runs.
+TAV_CLANG_FORMAT=clang-format-19
+TAV_PACKAGES+=("$TAV_CLANG_FORMAT")
 
 tav_sudo() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

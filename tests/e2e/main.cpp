@@ -17,6 +17,7 @@
 #include "tests/e2e/console_standin.h"
 #include "tests/e2e/scenarios.h"
 #include "tests/e2e/session.h"
+#include "tests/e2e/watchdog.h"
 
 namespace tav::e2e {
 namespace {
@@ -100,6 +101,7 @@ int wmain(int argc, wchar_t** argv) {
   using namespace tav::e2e;
   if (RecordArgumentsAsExplorer(argc, argv)) return 0;
   Report report;
+  const Watchdog watchdog(report);
   const std::wstring phase = argc > 1 ? argv[1] : L"";
   const ShortPhase* shortPhase = FindShortPhase(phase);
   if (argc < 3 || (phase != L"main" && shortPhase == nullptr)) {

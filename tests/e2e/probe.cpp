@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "tests/e2e/support.h"
+#include "tests/e2e/watchdog.h"
 
 namespace tav::e2e {
 
@@ -125,7 +126,10 @@ std::unique_ptr<Probe> Probe::Inject(HANDLE process, DWORD processId, std::wstri
   return std::unique_ptr<Probe>(new Probe(process, block.release(), entry));
 }
 
-Probe::~Probe() { VirtualFreeEx(process_, block_, 0, MEM_RELEASE); }
+Probe::~Probe() {
+  const Watchdog::Waiting waiting(L"freeing the probe's memory in TAV.exe");
+  VirtualFreeEx(process_, block_, 0, MEM_RELEASE);
+}
 
 std::optional<std::wstring> Probe::Ask(ProbeRequest request, HWND window,
                                        const std::wstring& text) {
@@ -134,6 +138,7 @@ std::optional<std::wstring> Probe::Ask(ProbeRequest request, HWND window,
   block->window = reinterpret_cast<std::uintptr_t>(window);
   if (text.size() >= kProbeTextChars) return std::nullopt;
   std::copy(text.begin(), text.end(), block->text);
+  const Watchdog::Waiting waiting(L"a request to the probe in TAV.exe");
   if (!WriteProcessMemory(process_, block_, block.get(), sizeof(ProbeBlock), nullptr) ||
       RunRemote(process_, entry_, block_).value_or(0) == 0 ||
       !ReadProcessMemory(process_, block_, block.get(), sizeof(ProbeBlock), nullptr) ||

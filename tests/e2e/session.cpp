@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "tests/e2e/watchdog.h"
 #include "ui/control_ids.h"
 
 namespace tav::e2e {
@@ -74,6 +75,7 @@ bool HoldsDescription(const std::wstring& text, const std::wstring& description)
 
 std::unique_ptr<TavApp> TavApp::Launch(const std::wstring& exe, const std::wstring& workingDir,
                                        Report& report, const std::wstring& arguments) {
+  Watchdog::BeginStep(L"starting TAV.exe");
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION created = {};
@@ -104,6 +106,7 @@ std::unique_ptr<TavApp> TavApp::Launch(const std::wstring& exe, const std::wstri
   app->label2 = GetDlgItem(app->main, ids::kLabel2);
   app->start = GetDlgItem(app->main, ids::kCommand1);
   app->exit = GetDlgItem(app->main, ids::kCommand2);
+  Watchdog::Watch(app->main, app->process_.get());
   const bool complete = app->text1 && app->text2 && app->label2 && app->start && app->exit;
   if (!report.Check(complete, L"the window holds Text1, Text2, Label2, Command1 and Command2",
                     L"all five controls", L"some missing")) {
@@ -113,6 +116,7 @@ std::unique_ptr<TavApp> TavApp::Launch(const std::wstring& exe, const std::wstri
 }
 
 TavApp::~TavApp() {
+  Watchdog::Unwatch(main);
   if (Running()) {
     TerminateProcess(process_.get(), 1);
     WaitForExit(3000);
@@ -122,6 +126,7 @@ TavApp::~TavApp() {
 Probe* TavApp::probe(Report& report) {
   if (!probe_ && !probeFailed_) {
     std::wstring error;
+    const Watchdog::Waiting waiting(L"loading the probe into TAV.exe");
     probe_ = Probe::Inject(process_.get(), processId_, error);
     probeFailed_ = !report.Check(probe_ != nullptr, L"the probe loads into TAV.exe",
                                  L"tav_e2e_probe.dll loaded", error);
@@ -152,6 +157,7 @@ void Session::ClickStart() { PostMessageW(app_.start, BM_CLICK, 0, 0); }
 void Session::Menu(int id) { PostMessageW(app_.main, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
 std::optional<Notice> Session::TakeNotice(const std::wstring& what) {
+  Watchdog::BeginStep(what + L": waiting for a notice");
   auto notice = WaitForNotice(app_.processId(), kNoticeWaitMs, app_.probe(report_));
   if (!notice) {
     report_.Fail(what, L"a notice",
@@ -208,6 +214,7 @@ DWORD Session::JudgeFailureNotice(const std::wstring& what, const Notice& notice
 }
 
 void Session::ExpectNoNotice(const std::wstring& what, DWORD waitMs) {
+  Watchdog::BeginStep(what + L": waiting for no notice");
   Sync(app_.main);
   const auto notice = WaitForNotice(app_.processId(), waitMs, app_.probe(report_));
   if (report_.Check(!notice, what + L": no notice", L"no notice",
@@ -316,6 +323,7 @@ void Session::ExpectChanges(const std::wstring& what, std::vector<std::wstring> 
 }
 
 void Session::ExpectAlive(const std::wstring& what) {
+  Watchdog::BeginStep(what + L": asking for help");
   bool answered = false;
   if (app_.Running()) {
     Menu(ids::kMenuHelp);
@@ -331,6 +339,7 @@ void Session::ExpectAlive(const std::wstring& what) {
 }
 
 bool Session::Drop(const std::wstring& what, const std::vector<std::wstring>& paths) {
+  Watchdog::BeginStep(what + L": dropping files");
   Probe* probe = app_.probe(report_);
   if (!probe) return false;
   if (probe->Drop(app_.main, paths)) return true;
@@ -339,6 +348,7 @@ bool Session::Drop(const std::wstring& what, const std::vector<std::wstring>& pa
 }
 
 bool Session::Pick(const std::wstring& what, const std::wstring& path) {
+  Watchdog::BeginStep(what + L": picking a file");
   Menu(ids::kMenuDirectory);
   HWND dialog = WaitForOpenDialog(app_.processId(), kNoticeWaitMs);
   if (!report_.Check(dialog != nullptr, what + L": the Open dialog appears",
@@ -359,6 +369,7 @@ bool Session::Pick(const std::wstring& what, const std::wstring& path) {
 }
 
 bool Session::CancelPick(const std::wstring& what) {
+  Watchdog::BeginStep(what + L": cancelling a pick");
   Menu(ids::kMenuDirectory);
   HWND dialog = WaitForOpenDialog(app_.processId(), kNoticeWaitMs);
   if (!report_.Check(dialog != nullptr, what + L": the Open dialog appears",

@@ -17,6 +17,18 @@ std::string Utf8(std::wstring_view text) {
 
 namespace {
 
+SRWLOCK outputLock = SRWLOCK_INIT;
+
+void Write(std::wstring_view text) {
+  const std::string line = Utf8(text) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
+}
+
+std::wstring Totals(int passed, int failed) {
+  return std::to_wstring(passed) + L" passed, " + std::to_wstring(failed) + L" failed";
+}
+
 std::wstring Hex(unsigned value, int digits) {
   wchar_t buffer[16];
   swprintf(buffer, 16, L"%0*X", digits, value);
@@ -53,9 +65,9 @@ std::wstring QuoteBytes(std::string_view bytes) {
 }
 
 void Report::Line(std::wstring_view text) {
-  const std::string line = Utf8(text) + "\n";
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fflush(stdout);
+  AcquireSRWLockExclusive(&outputLock);
+  Write(text);
+  ReleaseSRWLockExclusive(&outputLock);
 }
 
 void Report::Pass(std::wstring_view what) {
@@ -85,8 +97,15 @@ bool Report::Same(std::wstring_view what, std::wstring_view expected, std::wstri
 
 void Report::Note(std::wstring_view text) { Line(L"# " + std::wstring(text)); }
 
-void Report::PrintTotals() const {
-  Line(std::to_wstring(passed_) + L" passed, " + std::to_wstring(failed_) + L" failed");
+void Report::PrintTotals() const { Line(Totals(passed_, failed_)); }
+
+void Report::FailAndEnd(std::wstring_view what, std::wstring_view expected, std::wstring_view got) {
+  Fail(what, expected, got);
+  // Held to the end, so that the totals stay the last line.
+  AcquireSRWLockExclusive(&outputLock);
+  Write(Totals(passed_, failed_));
+  TerminateProcess(GetCurrentProcess(), 1);
+  for (;;) Sleep(INFINITE);
 }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {

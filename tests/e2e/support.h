@@ -31,9 +31,13 @@ class Report {
   // A line that is no check, for facts worth knowing when reading a run.
   void Note(std::wstring_view text);
   void PrintTotals() const;
+  // Fails, prints the totals and ends the driver at once, whatever its other threads are doing.
+  [[noreturn]] void FailAndEnd(std::wstring_view what, std::wstring_view expected,
+                               std::wstring_view got);
   int failed() const { return failed_; }
 
  private:
+  // Lines may come from the watchdog's thread too; each is written whole.
   static void Line(std::wstring_view text);
   int passed_ = 0;
   int failed_ = 0;
