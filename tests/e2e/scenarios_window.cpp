@@ -306,8 +306,9 @@ void CheckPlantedDlls(Session& session, const std::wstring& exe, const std::wstr
   for (const auto& plant : plants) {
     const std::wstring what = std::wstring(L"a DLL planted ") + plant.where;
     const std::wstring path = plant.folder + L"\\" + plant.name;
-    if (!report.Check(CopyFileW(BesideDriver(kProbeDll).c_str(), path.c_str(), FALSE) != FALSE,
-                      what + L": planted", path, L"error " + std::to_wstring(GetLastError()))) {
+    const bool planted = CopyFileW(BesideDriver(kProbeDll).c_str(), path.c_str(), FALSE) != FALSE;
+    const DWORD error = planted ? 0 : GetLastError();
+    if (!report.Check(planted, what + L": planted", path, L"error " + std::to_wstring(error))) {
       continue;
     }
     // The bare name first: once loaded, a module is found by its name wherever it came from.
