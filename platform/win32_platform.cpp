@@ -365,6 +365,17 @@ std::wstring SystemErrorText(DWORD error) {
   return text;
 }
 
+bool LimitDllSearchToSystemFolder() {
+  // Looked up, not imported: Windows 7 without KB2533623 would refuse to start a program that
+  // imports it. There the DLLs the program loads itself still come from the system folder.
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  const FARPROC address =
+      kernel32 != nullptr ? ::GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
+  return address != nullptr &&
+         std::bit_cast<SetDefaultDllDirectoriesFn>(address)(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+}
+
 void Win32Platform::NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) {
   const UINT iconStyle = icon == Icon::Stop ? MB_ICONSTOP : MB_ICONINFORMATION;
   ::MessageBoxW(owner_, text.c_str(), title.c_str(), MB_OKCANCEL | iconStyle);

@@ -5,10 +5,14 @@
 // when the first control is created, so the program neither imports nor initialises it.
 #include <windows.h>
 
+#include "platform/win32_platform.h"
 #include "ui/main_window.h"
 #include "workflow/rules.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  // Before anything can load a DLL: the program is often started from a Downloads folder, where
+  // a DLL named like one that Windows loads into it may lie beside it.
+  tav::LimitDllSearchToSystemFolder();
   // D: is often a card reader or an optical drive: without a disk, looking for D:\duzaz must
   // fail quietly and lead to the program's own notice, not to a system "no disk" box.
   ::SetErrorMode(::SetErrorMode(SEM_FAILCRITICALERRORS) | SEM_FAILCRITICALERRORS);

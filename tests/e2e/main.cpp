@@ -31,6 +31,7 @@ void RunMainPhase(Report& report, ConsoleStandIn& console, const std::wstring& e
   if (!app) return;
   Session session(report, console, *app, {L"D:\\", cRoot});
   CheckFreshWindow(session, 96);
+  CheckPlantedDlls(session, exe, cRoot);
   CheckMenu(session);
   CheckHelpAndAbout(session);
   CheckEnterKey(session);

@@ -184,4 +184,10 @@ bool Probe::Drop(HWND window, const std::vector<std::wstring>& paths) {
   return Ask(ProbeRequest::DropFiles, window, text).has_value();
 }
 
+std::optional<DWORD> Probe::LoadDll(const std::wstring& name) {
+  const auto answer = Ask(ProbeRequest::LoadDll, nullptr, name);
+  if (!answer || answer->empty()) return std::nullopt;
+  return std::wcstoul(answer->c_str(), nullptr, 10);
+}
+
 }  // namespace tav::e2e

@@ -44,6 +44,8 @@ class Probe {
   // Drops paths on the window as the shell does and waits until the window has handled the drop;
   // false when it could not be delivered.
   bool Drop(HWND window, const std::vector<std::wstring>& paths);
+  // The error with which LoadLibraryW of name fails inside TAV, 0 when it loads.
+  std::optional<DWORD> LoadDll(const std::wstring& name);
 
  private:
   Probe(HANDLE process, void* block, LPTHREAD_START_ROUTINE entry)

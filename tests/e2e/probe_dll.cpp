@@ -206,6 +206,13 @@ bool DropFiles(HWND window, const wchar_t* paths) {
   return false;
 }
 
+bool LoadDll(const wchar_t* name, std::wstring& out) {
+  const HMODULE module = LoadLibraryW(name);
+  out = std::to_wstring(module ? 0 : GetLastError());
+  if (module) FreeLibrary(module);
+  return true;
+}
+
 }  // namespace
 
 // Exported by probe_dll.def under its plain name, also where stdcall names are decorated (32-bit).
@@ -226,6 +233,9 @@ extern "C" DWORD WINAPI TavProbe(void* parameter) {
       break;
     case ProbeRequest::ReadIcon:
       done = ReadIcon(window, answer);
+      break;
+    case ProbeRequest::LoadDll:
+      done = LoadDll(block->text, answer);
       break;
   }
   if (!done) return 0;

@@ -23,6 +23,9 @@ enum class ProbeRequest : std::uint32_t {
   // The system icon that the static control (a message box's icon) shows: a NoticeIcon as a
   // decimal number.
   ReadIcon = 4,
+  // Loads the DLL that text names, by a bare name or a path, with LoadLibraryW as code inside TAV
+  // would, and unloads it again: 0 when it was loaded, otherwise the error number, in decimal.
+  LoadDll = 5,
 };
 
 // The icons a message box shows: none, or one of the system's IDI_HAND, IDI_ASTERISK,

@@ -20,6 +20,8 @@ std::string PlainScript(const std::wstring& oldExt, const std::wstring& newExt);
 
 // Version record of the executable.
 void CheckVersionRecord(Report& report, const std::wstring& exe);
+// DLLs planted beside exe and in its current folder cRoot are not loaded by their bare names.
+void CheckPlantedDlls(Session& session, const std::wstring& exe, const std::wstring& cRoot);
 
 // The window right after start, at the screen's DPI: the focus, the caption, the status label,
 // each control's class, text, place and font, and the window order a screen reader reads.

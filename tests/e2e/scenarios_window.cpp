@@ -287,6 +287,40 @@ void CheckVersionRecord(Report& report, const std::wstring& exe) {
   }
 }
 
+void CheckPlantedDlls(Session& session, const std::wstring& exe, const std::wstring& cRoot) {
+  Report& report = session.report();
+  Probe* probe = session.app().probe(report);
+  if (!probe) return;
+  // Copies of the probe: loadable DLLs of TAV's processor type, with names found nowhere else.
+  const struct {
+    const wchar_t* name;
+    std::wstring folder;
+    const wchar_t* where;
+  } plants[] = {
+      {L"tavplantexe.dll", exe.substr(0, exe.find_last_of(L"\\/")), L"beside TAV.exe"},
+      {L"tavplantcwd.dll", cRoot, L"in TAV's current folder"},
+  };
+  const auto outcome = [](std::optional<DWORD> error) {
+    return !error ? L"no answer" : *error == 0 ? L"loaded" : L"error " + std::to_wstring(*error);
+  };
+  for (const auto& plant : plants) {
+    const std::wstring what = std::wstring(L"a DLL planted ") + plant.where;
+    const std::wstring path = plant.folder + L"\\" + plant.name;
+    const bool planted = CopyFileW(BesideDriver(kProbeDll).c_str(), path.c_str(), FALSE) != FALSE;
+    const DWORD error = planted ? 0 : GetLastError();
+    if (!report.Check(planted, what + L": planted", path, L"error " + std::to_wstring(error))) {
+      continue;
+    }
+    // The bare name first: once loaded, a module is found by its name wherever it came from.
+    const auto bare = probe->LoadDll(plant.name);
+    const auto full = probe->LoadDll(path);
+    DeleteFileW(path.c_str());
+    report.Check(bare == ERROR_MOD_NOT_FOUND, what + L" is not loaded by its bare name",
+                 L"error 126", outcome(bare));
+    report.Check(full == 0, what + L" loads by its full path", L"loaded", outcome(full));
+  }
+}
+
 void CheckFreshWindow(Session& session, unsigned dpi) {
   TavApp& app = session.app();
   ExpectFocus(session, L"at start", app.text1);
