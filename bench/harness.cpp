@@ -27,6 +27,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <optional>
@@ -564,30 +565,45 @@ std::size_t CountMatches(const std::wstring& pattern) {
 
 // The Linux process of this prefix that runs the Windows program at path: its command line holds
 // the path first, or third after the emulator and Wine's loader that run a 32-bit program.
+// When several do (one left over from an earlier run), the one started last.
 std::optional<std::wstring> UnixProcessRunning(const std::wstring& path) {
   const std::string wanted = Lower(ToUtf8(path));
+  std::optional<std::wstring> found;
+  double foundStart = -1;
   for (const auto& id : UnixProcessIds()) {
     const auto commandLine = ReadUnixFile(L"Z:\\proc\\" + id + L"\\cmdline");
     if (!commandLine) continue;
     const auto args = NulSeparated(*commandLine);
-    if (!args.empty() && Lower(args[0]) == wanted) return id;
     const bool emulated =
         args.size() >= 3 && args[0].find("qemu") != std::string::npos && args[1].ends_with("/wine");
-    if (emulated && Lower(args[2]) == wanted) return id;
+    if (!(!args.empty() && Lower(args[0]) == wanted) && !(emulated && Lower(args[2]) == wanted)) {
+      continue;
+    }
+    // The start time is field 22 of the stat line, the 20th after the command name in brackets.
+    const auto stat = ReadUnixFile(L"Z:\\proc\\" + id + L"\\stat");
+    const std::size_t name = stat ? stat->rfind(')') : std::string::npos;
+    if (name == std::string::npos) continue;
+    const char* field = stat->c_str() + name + 1;
+    for (int i = 0; i < 20 && field != nullptr; ++i) field = std::strchr(field + 1, ' ');
+    const double start = field != nullptr ? std::strtod(field, nullptr) : 0;
+    if (start > foundStart) {
+      found = id;
+      foundStart = start;
+    }
   }
-  return std::nullopt;
-}
-
-// The CPU time that the threads of a Linux process have used so far; 0 when it cannot be read.
-double CpuMs(const std::optional<std::wstring>& unixPid) {
-  const auto totals = unixPid ? UnixThreadTotals(*unixPid) : std::nullopt;
-  return totals ? totals->cpuNs / 1e6 : 0;
+  return found;
 }
 
 std::wstring OwnPath() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);
   return path;
+}
+
+// The CPU time that the threads of a Linux process have used so far; 0 when it cannot be read.
+double CpuMs(const std::optional<std::wstring>& unixPid) {
+  const auto totals = unixPid ? UnixThreadTotals(*unixPid) : std::nullopt;
+  return totals ? totals->cpuNs / 1e6 : 0;
 }
 
 // What 开始 cannot avoid, done the way TAV does it: one listing of the pattern, then one small
