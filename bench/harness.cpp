@@ -579,12 +579,13 @@ std::optional<std::wstring> UnixProcessRunning(const std::wstring& path) {
     if (!(!args.empty() && Lower(args[0]) == wanted) && !(emulated && Lower(args[2]) == wanted)) {
       continue;
     }
-    // The start time is field 22 of the stat line, the 20th after the command name in brackets.
+    // The start time is field 22 of the stat line; the blank after the command name in brackets
+    // comes before field 3.
     const auto stat = ReadUnixFile(L"Z:\\proc\\" + id + L"\\stat");
     const std::size_t name = stat ? stat->rfind(')') : std::string::npos;
     if (name == std::string::npos) continue;
     const char* field = stat->c_str() + name + 1;
-    for (int i = 0; i < 20 && field != nullptr; ++i) field = std::strchr(field + 1, ' ');
+    for (int i = 3; i < 22 && field != nullptr; ++i) field = std::strchr(field + 1, ' ');
     const double start = field != nullptr ? std::strtod(field, nullptr) : 0;
     if (start > foundStart) {
       found = id;
