@@ -8,6 +8,10 @@
 //                                                  startup_<k>_ms line per program and run
 //   tav_bench idle <seconds> <exe> [<pickedFile>]  idle cost, optionally after picking a file
 //                                                  through TAV's Open dialog
+//   tav_bench scale <runs> <exe> <file> <newExt>   开始 in the folder of file (TAV started with
+//                                                  file as its argument) against the floor: one
+//                                                  listing and one atomic small write there
+//   tav_bench clear <exe> <file>                   清除 in the folder of file, once
 //
 // Under Wine, GetProcessTimes reports no CPU time for another process, so the CPU time is read
 // from the Linux side of the Wine process (its /proc entry, reached through drive Z:), and so is
@@ -23,6 +27,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <optional>
@@ -190,8 +195,9 @@ BOOL CALLBACK CloseWindowOfProcess(HWND window, LPARAM pid) {
 // A started program; it is stopped when this goes out of scope, whatever happened meanwhile.
 class Child {
  public:
-  explicit Child(const std::wstring& exe) {
+  explicit Child(const std::wstring& exe, const std::wstring& argument = {}) {
     std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!argument.empty()) commandLine += L" \"" + argument + L"\"";
     const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -486,10 +492,310 @@ int RunIdle(double seconds, const std::wstring& exe, const std::optional<std::ws
   return 0;
 }
 
+// ---- 开始 and 清除 in big folders
+
+constexpr DWORD kCommandTimeoutMs = 600000;
+
+double PeakWorkingSet(HANDLE process) {
+  PROCESS_MEMORY_COUNTERS memory{};
+  memory.cb = sizeof memory;
+  if (!K32GetProcessMemoryInfo(process, &memory, sizeof memory)) Fail("cannot read a working set");
+  return static_cast<double>(memory.PeakWorkingSetSize);
+}
+
+// The visible message box of the process, or nullptr. Looking only at windows of the dialog
+// class keeps the polling light while TAV works.
+HWND VisibleNotice(DWORD pid) {
+  HWND window = nullptr;
+  while ((window = FindWindowExW(nullptr, window, L"#32770", nullptr)) != nullptr) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == pid && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
+}
+
+std::wstring NoticeText(HWND notice) {
+  const HWND text = GetDlgItem(notice, 0xFFFF);
+  return text ? WindowText(text) : std::wstring();
+}
+
+void CloseNotice(HWND notice) {
+  PostMessageW(notice, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  const double deadline = NowMs() + kWindowTimeoutMs;
+  while (IsWindow(notice) && NowMs() < deadline) Sleep(5);
+  if (IsWindow(notice)) Fail("the notice did not close");
+}
+
+std::wstring ControlText(HWND mainWindow, int id) {
+  wchar_t text[256] = {};
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(GetDlgItem(mainWindow, id), WM_GETTEXT, 256,
+                           reinterpret_cast<LPARAM>(text), SMTO_NORMAL, kCommandTimeoutMs,
+                           &copied)) {
+    Fail("TAV did not answer");
+  }
+  return text;
+}
+
+// TAV started with a file of the folder as its argument, Text1 showing that file's extension.
+HWND StartWithFile(const Child& child, const std::wstring& file) {
+  const HWND window = WaitForVisibleWindow(child.process(), child.pid(), kWindowTimeoutMs);
+  if (!window) Fail("no visible window from TAV");
+  const std::wstring ext = file.substr(file.find_last_of(L'.') + 1);
+  const double deadline = NowMs() + kWindowTimeoutMs;
+  while (ControlText(window, tav::ids::kText1) != ext) {
+    if (NowMs() > deadline) Fail("Text1 did not show the extension of " + ToUtf8(file));
+    Sleep(10);
+  }
+  return window;
+}
+
+std::size_t CountMatches(const std::wstring& pattern) {
+  WIN32_FIND_DATAW entry{};
+  FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+                                   nullptr, 0));
+  std::size_t matches = 0;
+  if (find.valid()) {
+    do ++matches;
+    while (FindNextFileW(find.get(), &entry));
+  }
+  return matches;
+}
+
+// The Linux process of this prefix that runs the Windows program at path: its command line holds
+// the path first, or third after the emulator and Wine's loader that run a 32-bit program.
+// When several do (one left over from an earlier run), the one started last.
+std::optional<std::wstring> UnixProcessRunning(const std::wstring& path) {
+  const std::string wanted = Lower(ToUtf8(path));
+  std::optional<std::wstring> found;
+  double foundStart = -1;
+  for (const auto& id : UnixProcessIds()) {
+    const auto commandLine = ReadUnixFile(L"Z:\\proc\\" + id + L"\\cmdline");
+    if (!commandLine) continue;
+    const auto args = NulSeparated(*commandLine);
+    const bool emulated =
+        args.size() >= 3 && args[0].find("qemu") != std::string::npos && args[1].ends_with("/wine");
+    if (!(!args.empty() && Lower(args[0]) == wanted) && !(emulated && Lower(args[2]) == wanted)) {
+      continue;
+    }
+    // The start time is field 22 of the stat line; the blank after the command name in brackets
+    // comes before field 3.
+    const auto stat = ReadUnixFile(L"Z:\\proc\\" + id + L"\\stat");
+    const std::size_t name = stat ? stat->rfind(')') : std::string::npos;
+    if (name == std::string::npos) continue;
+    const char* field = stat->c_str() + name + 1;
+    for (int i = 3; i < 22 && field != nullptr; ++i) field = std::strchr(field + 1, ' ');
+    const double start = field != nullptr ? std::strtod(field, nullptr) : 0;
+    if (start > foundStart) {
+      found = id;
+      foundStart = start;
+    }
+  }
+  return found;
+}
+
+std::wstring OwnPath() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return path;
+}
+
+// The CPU time that the threads of a Linux process have used so far; 0 when it cannot be read.
+double CpuMs(const std::optional<std::wstring>& unixPid) {
+  const auto totals = unixPid ? UnixThreadTotals(*unixPid) : std::nullopt;
+  return totals ? totals->cpuNs / 1e6 : 0;
+}
+
+// What 开始 cannot avoid, done the way TAV does it: one listing of the pattern, then one small
+// file written whole beside the script and moved into its place.
+struct FloorTimes {
+  double listingMs;
+  double writeMs;
+  std::size_t matches;
+};
+
+FloorTimes Floor(const std::wstring& folder, const std::wstring& ext) {
+  const double start = NowMs();
+  const std::size_t matches = CountMatches(folder + L"\\*." + ext);
+  const double listed = NowMs();
+  const std::wstring scratch = folder + L"\\floor.tmp";
+  const std::wstring target = folder + L"\\tav.bat";
+  {
+    Handle file(CreateFileW(scratch.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) Fail("cannot create the floor's file");
+    const char line[] = "ren *.old *.new\r\n";
+    DWORD written = 0;
+    if (!WriteFile(file.get(), line, sizeof line - 1, &written, nullptr) ||
+        !FlushFileBuffers(file.get())) {
+      Fail("cannot write the floor's file");
+    }
+  }
+  if (!MoveFileExW(scratch.c_str(), target.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    Fail("cannot move the floor's file");
+  }
+  return {listed - start, NowMs() - listed, matches};
+}
+
+// One lookup of a name that is not in the folder: Windows answers it from the folder's index;
+// Wine reads the whole folder, as a name may be there in other letter cases.
+double MissingNameLookupMs(const std::wstring& folder) {
+  const double start = NowMs();
+  const Handle file(CreateFileW((folder + L"\\absent.tmp").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const double elapsed = NowMs() - start;
+  if (file.valid()) Fail("absent.tmp is there");
+  return elapsed;
+}
+
+void SetControlText(HWND mainWindow, int id, const std::wstring& text) {
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(GetDlgItem(mainWindow, id), WM_SETTEXT, 0,
+                      reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, kWindowTimeoutMs,
+                      &ignored);
+}
+
+struct Cost {
+  double ms;
+  double cpuMs;  // of the Linux process unixPid, when given
+};
+
+// Presses 开始; the time until a notice shows, which must say expected.
+Cost StartToNotice(const Child& child, HWND mainWindow, const std::wstring& expected,
+                   const std::optional<std::wstring>& unixPid = std::nullopt) {
+  const double cpuBefore = unixPid ? CpuMs(unixPid) : 0;
+  const double start = NowMs();
+  PostMessageW(mainWindow, WM_COMMAND, MAKEWPARAM(tav::ids::kCommand1, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(mainWindow, tav::ids::kCommand1)));
+  // The notice counts once it holds its text: a message box can be visible before it has that.
+  HWND notice = nullptr;
+  std::wstring text;
+  const double deadline = start + kCommandTimeoutMs;
+  while (NowMs() < deadline) {
+    notice = VisibleNotice(child.pid());
+    if (notice && !(text = NoticeText(notice)).empty()) break;
+    if (WaitForSingleObject(child.process(), 1) == WAIT_OBJECT_0) Fail("TAV ended");
+  }
+  const double elapsed = NowMs() - start;
+  const double cpu = unixPid ? CpuMs(unixPid) - cpuBefore : 0;
+  if (text.empty()) Fail("no notice after 开始");
+  CloseNotice(notice);
+  if (text != expected) Fail("开始 answered: " + ToUtf8(text));
+  return {elapsed, cpu};
+}
+
+// 开始 with no script in the folder yet.
+Cost WriteScript(const Child& child, HWND mainWindow, const std::wstring& script,
+                 const std::optional<std::wstring>& unixPid) {
+  DeleteFileW(script.c_str());
+  return StartToNotice(child, mainWindow, L"请打开" + script + L"并运行。", unixPid);
+}
+
+// 开始 with Text1 empty: its refusal touches no file, so this is the part of 开始 → notice that
+// is not the folder's: the button, the message box and the polling for it.
+double RefusalMs(const Child& child, HWND mainWindow, const std::wstring& ext) {
+  SetControlText(mainWindow, tav::ids::kText1, L"");
+  const double elapsed = StartToNotice(child, mainWindow, L"请输入修改前的扩展名。").ms;
+  SetControlText(mainWindow, tav::ids::kText1, ext);
+  return elapsed;
+}
+
+std::string ScriptKind(const std::wstring& script) {
+  const auto bytes = ReadUnixFile(script);
+  if (!bytes) Fail("no script was written");
+  return bytes->find("for %%f") != std::string::npos ? "per-file" : "plain";
+}
+
+// 开始 in the folder of file against the floor, in alternating order, runs times after one
+// unrecorded round; then the peak working sets.
+int RunScale(const std::wstring& exe, const std::wstring& file, const std::wstring& newExt,
+             int runs) {
+  const std::wstring folder = file.substr(0, file.find_last_of(L'\\'));
+  const std::wstring ext = file.substr(file.find_last_of(L'.') + 1);
+  const std::wstring script = folder + L"\\tav.bat";
+  const double ownPeakBefore = PeakWorkingSet(GetCurrentProcess());
+  Child child(exe, file);
+  const HWND window = StartWithFile(child, file);
+  SetControlText(window, tav::ids::kText2, newExt);
+  Sleep(kSettleMs);
+  Emit("tav_peak_before", PeakWorkingSet(child.process()));
+  // On a busy machine the CPU time of each side varies much less than the time on the clock.
+  const auto tavUnix = UnixProcessRunning(exe);
+  const auto ownUnix = UnixProcessRunning(OwnPath());
+  if (!tavUnix || !ownUnix) Fail("cannot find the Linux processes");
+  double floorCpu = 0;
+  const auto measureFloor = [&] {
+    const double before = CpuMs(ownUnix);
+    const FloorTimes times = Floor(folder, ext);
+    floorCpu = CpuMs(ownUnix) - before;
+    return times;
+  };
+  const auto measureTav = [&] { return WriteScript(child, window, script, tavUnix); };
+  for (int run = -1; run < runs; ++run) {
+    FloorTimes floor{};
+    Cost tav{};
+    if (run % 2 == 0) {
+      floor = measureFloor();
+      tav = measureTav();
+    } else {
+      tav = measureTav();
+      floor = measureFloor();
+    }
+    const double lookup = MissingNameLookupMs(folder);
+    const double refusal = RefusalMs(child, window, ext);
+    if (run < 0) continue;
+    Emit("matches", static_cast<double>(floor.matches));
+    Emit("listing_ms", floor.listingMs);
+    Emit("write_ms", floor.writeMs);
+    Emit("floor_ms", floor.listingMs + floor.writeMs);
+    Emit("start_ms", tav.ms);
+    Emit("lookup_ms", lookup);
+    Emit("refusal_ms", refusal);
+    Emit("floor_cpu_ms", floorCpu);
+    Emit("start_cpu_ms", tav.cpuMs);
+  }
+  Emit("script", ScriptKind(script));
+  DeleteFileW(script.c_str());
+  Emit("tav_peak", PeakWorkingSet(child.process()));
+  Emit("floor_peak_growth", PeakWorkingSet(GetCurrentProcess()) - ownPeakBefore);
+  return 0;
+}
+
+// 清除 in the folder of file, once (it takes the files away): its time until the boxes are
+// empty, against one listing of the scripts' pattern in the same folder just before.
+int RunClear(const std::wstring& exe, const std::wstring& file) {
+  const std::wstring folder = file.substr(0, file.find_last_of(L'\\'));
+  const std::wstring pattern = folder + L"\\tav.*";
+  Child child(exe, file);
+  const HWND window = StartWithFile(child, file);
+  Sleep(kSettleMs);
+  const double listStart = NowMs();
+  const std::size_t scripts = CountMatches(pattern);
+  Emit("listing_ms", NowMs() - listStart);
+  Emit("scripts", static_cast<double>(scripts));
+  const double start = NowMs();
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(tav::ids::kMenuClear, 0), 0);
+  // TAV answers only once the command is over: the boxes are empty then, or a notice is open.
+  while (!ControlText(window, tav::ids::kText1).empty()) {
+    if (HWND notice = VisibleNotice(child.pid()))
+      Fail("清除 answered: " + ToUtf8(NoticeText(notice)));
+    if (NowMs() > start + kCommandTimeoutMs) Fail("清除 did not finish");
+    Sleep(1);
+  }
+  Emit("clear_ms", NowMs() - start);
+  Emit("tav_peak", PeakWorkingSet(child.process()));
+  if (CountMatches(pattern) != 0) Fail("清除 left scripts behind");
+  return 0;
+}
+
 int Usage() {
   std::fputs(
       "usage: tav_bench startup <runs> <exe> <exe>...\n"
-      "       tav_bench idle <seconds> <exe> [<pickedFile>]\n",
+      "       tav_bench idle <seconds> <exe> [<pickedFile>]\n"
+      "       tav_bench scale <runs> <exe> <file> <newExt>\n"
+      "       tav_bench clear <exe> <file>\n",
       stderr);
   return 2;
 }
@@ -506,6 +812,11 @@ int Run(const std::vector<std::wstring>& args) {
     if (args.size() == 4) pick = args[3];
     return RunIdle(seconds, args[2], pick);
   }
+  if (args.size() == 5 && args[0] == L"scale") {
+    const int runs = _wtoi(args[1].c_str());
+    return runs > 0 ? RunScale(args[2], args[3], args[4], runs) : Usage();
+  }
+  if (args.size() == 3 && args[0] == L"clear") return RunClear(args[1], args[2]);
   return Usage();
 }
 

@@ -3,11 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 namespace tav {
 
@@ -47,12 +47,6 @@ struct FoundEntry {
   OpStatus status;
 };
 
-// Every entry that a listing found, by its own (long) name, in the order the system gave them.
-struct MatchList {
-  std::vector<std::wstring> names;
-  OpStatus status;
-};
-
 enum class PathKind { Missing, File, Folder };
 
 // What is at a path given from outside the Open dialog (dropped on the window or named on the
@@ -78,10 +72,12 @@ class Platform {
   // The first entry (file or folder) matching a full path whose last component may hold * and ?.
   virtual FoundEntry FirstMatch(const std::wstring& pattern) = 0;
 
-  // Every entry (file or folder) matching such a pattern. The system also tries each entry's
-  // short 8.3 name, so *.doc finds report.docx (REPORT~1.DOC) too. Nothing found, the folder or
-  // drive missing included, is an empty list.
-  virtual MatchList ListMatches(const std::wstring& pattern) = 0;
+  // The first entry (file or folder) matching such a pattern whose own (long) name passes test,
+  // found while listing: the listing stops there, and keeps no names. The system also tries each
+  // entry's short 8.3 name, so *.doc finds report.docx (REPORT~1.DOC) too. No such entry, the
+  // folder or drive missing included, gives the empty name.
+  virtual FoundEntry FirstMatchThat(const std::wstring& pattern,
+                                    const std::function<bool(std::wstring_view)>& test) = 0;
 
   // Whether path names a file, a folder or nothing, and its absolute form.
   virtual PathEntry ExaminePath(const std::wstring& path) = 0;

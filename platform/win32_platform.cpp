@@ -230,8 +230,9 @@ win32::UniqueModule LoadSystemLibrary(const wchar_t* name) {
       ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
 }
 
-// Hands each entry matching systemPattern, "." and ".." left out, to take. Returns 0 once the
-// listing is complete, or the error with which it stopped, a pattern that finds nothing included.
+// Hands each entry matching systemPattern, "." and ".." left out, to take, until take answers
+// false. Returns 0 once the listing is complete or stopped so, or the error with which it failed,
+// a pattern that finds nothing included.
 template <typename Take>
 DWORD ListEntries(const std::wstring& systemPattern, Take take) {
   WIN32_FIND_DATAW entry{};
@@ -240,7 +241,7 @@ DWORD ListEntries(const std::wstring& systemPattern, Take take) {
   if (!find) return ::GetLastError();
   do {
     const std::wstring_view name = entry.cFileName;
-    if (name != L"." && name != L"..") take(entry);
+    if (name != L"." && name != L".." && !take(entry)) return 0;
   } while (::FindNextFileW(find.get(), &entry));
   const DWORD error = ::GetLastError();
   return error == ERROR_NO_MORE_FILES ? 0 : error;
@@ -521,10 +522,13 @@ OpStatus Win32Platform::MakeFolder(const std::wstring& path) {
   return OpStatus::Success();
 }
 
-MatchList Win32Platform::ListMatches(const std::wstring& pattern) {
-  MatchList found;
+FoundEntry Win32Platform::FirstMatchThat(const std::wstring& pattern,
+                                         const std::function<bool(std::wstring_view)>& test) {
+  FoundEntry found;
   const DWORD error = ListEntries(SystemPath(pattern), [&](const WIN32_FIND_DATAW& entry) {
-    found.names.emplace_back(entry.cFileName);
+    if (!test(entry.cFileName)) return true;
+    found.name = entry.cFileName;
+    return false;
   });
   if (error != 0 && !MeansNothingFound(error)) return {{}, Failure(error, pattern)};
   return found;
@@ -536,6 +540,7 @@ OpStatus Win32Platform::RecycleMatching(const std::wstring& pattern) {
   const DWORD error = ListEntries(full, [&](const WIN32_FIND_DATAW& entry) {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
       files.emplace_back(entry.cFileName);
+    return true;
   });
   if (error != 0) return Failure(error, pattern);
   if (files.empty()) return Failure(ERROR_FILE_NOT_FOUND, pattern);
@@ -572,13 +577,9 @@ OpStatus Win32Platform::WriteScriptLine(const std::wstring& path, const std::wst
   bytes->append("\r\n");
   if (bytes->size() > MAXDWORD) return Failure(ERROR_ARITHMETIC_OVERFLOW, path);
 
-  // A script that is there and may not be replaced (read-only, held open, a folder) refuses
-  // before anything is written, with the error that writing it would give.
-  const std::wstring target = SystemPath(path);
-  if (const OpStatus status = CheckWritable(target, path); !status.ok()) return status;
-
   // The line goes into a new file beside the script, which then takes the script's place in one
   // step: a full disk or any other failure leaves the old script exactly as it was.
+  const std::wstring target = SystemPath(path);
   ScratchFile scratch(path);
   if (!scratch.created()) return LastFailure(path);
   const DWORD size = static_cast<DWORD>(bytes->size());
@@ -590,7 +591,12 @@ OpStatus Win32Platform::WriteScriptLine(const std::wstring& path, const std::wst
   if (!::FlushFileBuffers(scratch.handle()) || !scratch.Close()) return LastFailure(path);
   if (!::MoveFileExW(scratch.path().c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return LastFailure(path);
+    const DWORD error = ::GetLastError();
+    // A script that may not be replaced (read-only, held open, a folder) is reported with the
+    // error that writing it gives. It is asked only now: where no script is there yet, the
+    // question is a lookup of a missing name, which Wine answers by reading the whole folder.
+    if (OpStatus status = CheckWritable(target, path); !status.ok()) return status;
+    return Failure(error, path);
   }
   scratch.Keep();
   return OpStatus::Success();

@@ -45,7 +45,8 @@ class Win32Platform final : public Platform {
   void NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) override;
   PickedFile PickFile() override;
   FoundEntry FirstMatch(const std::wstring& pattern) override;
-  MatchList ListMatches(const std::wstring& pattern) override;
+  FoundEntry FirstMatchThat(const std::wstring& pattern,
+                            const std::function<bool(std::wstring_view)>& test) override;
   PathEntry ExaminePath(const std::wstring& path) override;
   OpStatus MakeFolder(const std::wstring& path) override;
   OpStatus RecycleMatching(const std::wstring& pattern) override;

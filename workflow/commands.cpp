@@ -1,7 +1,5 @@
 #include "workflow/commands.h"
 
-#include <algorithm>
-
 #include "workflow/rules.h"
 
 namespace tav {
@@ -84,15 +82,14 @@ std::optional<std::wstring> Commands::ScriptLine(const std::wstring& folder,
                                                  const std::wstring& newExt) {
   // What ren *.old would find, short names included: when that is only files of the old
   // extension, the plain line renames exactly them.
-  const MatchList found = platform_.ListMatches(folder + L"\\*." + oldExt);
-  if (!found.status.ok()) {
-    ReportFailure(platform_, L"无法读取" + folder, found.status);
+  const FoundEntry stranger = platform_.FirstMatchThat(
+      folder + L"\\*." + oldExt,
+      [&](std::wstring_view name) { return !CarriesExtension(name, oldExt); });
+  if (!stranger.status.ok()) {
+    ReportFailure(platform_, L"无法读取" + folder, stranger.status);
     return std::nullopt;
   }
-  const auto carries = [&](const std::wstring& name) { return CarriesExtension(name, oldExt); };
-  if (std::all_of(found.names.begin(), found.names.end(), carries)) {
-    return PlainScriptLine(oldExt, newExt);
-  }
+  if (stranger.name.empty()) return PlainScriptLine(oldExt, newExt);
   if (CanRenameFileByFile(oldExt, newExt)) return PerFileScriptLine(oldExt, newExt);
   // No line renames exactly the files of this extension here. With a plain old extension it is
   // the new one that stands in the way (its last part is the old one or holds a wildcard).

@@ -219,6 +219,9 @@ bool CarriesExtension(std::wstring_view name, std::wstring_view oldExt) {
   if (oldExt.find(kExtensionSeparator) != std::wstring_view::npos) {
     return MatchesNamePattern(L"*." + std::wstring(oldExt), name);
   }
+  // Asked of every name in a listing: a plain extension is compared as it is, without the
+  // pattern's tables.
+  if (!HasWildcard(oldExt)) return SameIgnoringCase(ExtensionOf(name), oldExt);
   return MatchesNamePattern(oldExt, ExtensionOf(name));
 }
 

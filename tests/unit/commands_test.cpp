@@ -204,6 +204,16 @@ const std::vector<FolderFile> kDocFiles = {{L"a.doc", L""},
                                            {L"report.docx", L"REPORT~1.DOC"},
                                            {L"d.doc.bak", L"DDOC~1.BAK"}};
 
+// A long listing of files of the old extension that ends with one found only through its short
+// name.
+std::vector<FolderFile> ManyDocFilesThenAShortNameMatch() {
+  std::vector<FolderFile> files;
+  for (int i = 0; i < 10000; ++i)
+    files.push_back({L"f" + std::to_wstring(10000 + i) + L".doc", L""});
+  files.push_back({L"x.docx", L"X~1.DOC"});
+  return files;
+}
+
 std::string Plain(const std::string& rename) {
   return "pushd \"%~dp0\" && (" + rename + " & popd)";
 }
@@ -228,6 +238,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Something found only through its short name: file by file, each renamed as the plain
         // line would rename it.
         ScriptCase{L"doc", L"txt", kDocFiles,
+                   "pushd \"%~dp0\" && ((for %%f in (*.doc) do if /i \"%%~xf\"==\".doc\" ren "
+                   "\"%%f\" \"%%~nf.txt\") & popd)"},
+        ScriptCase{L"doc", L"txt", ManyDocFilesThenAShortNameMatch(),
                    "pushd \"%~dp0\" && ((for %%f in (*.doc) do if /i \"%%~xf\"==\".doc\" ren "
                    "\"%%f\" \"%%~nf.txt\") & popd)"},
         ScriptCase{L"txt",
@@ -815,10 +828,10 @@ TEST_F(CommandsTest, AFolderThatCannotBeReadIsReportedAndNothingElseHappens) {
   } cases[] = {
       {"开始", L"", &Commands::WriteRenameScript, Op::FirstMatch,
        L"无法读取D:\\duzaz。错误 5：拒绝访问。"},
-      {"开始, its listing", L"", &Commands::WriteRenameScript, Op::ListMatches,
+      {"开始, its listing", L"", &Commands::WriteRenameScript, Op::FirstMatchThat,
        L"无法读取D:\\duzaz。错误 5：拒绝访问。"},
       {"开始 in chosen-folder mode, its listing", L"C:\\data\\a.txt", &Commands::WriteRenameScript,
-       Op::ListMatches, L"无法读取C:\\data。错误 5：拒绝访问。"},
+       Op::FirstMatchThat, L"无法读取C:\\data。错误 5：拒绝访问。"},
       {"创建", L"", &Commands::CreateWorkFolder, Op::FirstMatch,
        L"无法读取D:\\duzaz。错误 5：拒绝访问。"},
       {"创建 in chosen-folder mode", L"C:\\data\\a.txt", &Commands::CreateWorkFolder,

@@ -92,12 +92,14 @@ FoundEntry FakePlatform::FirstMatch(const std::wstring& pattern) {
   return {found.empty() ? std::wstring() : NameOf(found.front()), OpStatus::Success()};
 }
 
-MatchList FakePlatform::ListMatches(const std::wstring& pattern) {
-  journal_.push_back(L"ListMatches " + pattern);
-  if (auto failure = ForcedFailure(Op::ListMatches)) return {{}, *failure};
-  MatchList found;
-  for (const auto& path : Matches(pattern)) found.names.push_back(NameOf(path));
-  return found;
+FoundEntry FakePlatform::FirstMatchThat(const std::wstring& pattern,
+                                        const std::function<bool(std::wstring_view)>& test) {
+  journal_.push_back(L"FirstMatchThat " + pattern);
+  if (auto failure = ForcedFailure(Op::FirstMatchThat)) return {{}, *failure};
+  for (const auto& path : Matches(pattern)) {
+    if (test(NameOf(path))) return {NameOf(path), OpStatus::Success()};
+  }
+  return {};
 }
 
 PathEntry FakePlatform::ExaminePath(const std::wstring& path) {
