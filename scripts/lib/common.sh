@@ -338,7 +338,8 @@ tav_build_host() {
 # Chinese character exactly one em wide, so captions sized for 宋体 fit) and its way of drawing:
 # its table of sizes asks for crisp hinted strokes up to 18 pixels and for smoothing above, which
 # Wine follows once smoothing is on. (AR PL UMing is an em and a pixel wide from 19 pixels on, and
-# the captions wrap at 150 %.) Wine puts a replacement in only for a name no installed font has.
+# the captions wrap at 150 %.) Wine 10 keeps its own Tahoma for the menu and the message font and
+# takes their Chinese from a fallback face: right, though not this one.
 TAV_SONG_FACE="AR PL SungtiL GB"
 TAV_FONT_NAMES=(宋体 SimSun 新宋体 NSimSun "Microsoft YaHei" 微软雅黑 Tahoma "MS Shell Dlg" "MS Shell Dlg 2")
 
