@@ -9,7 +9,8 @@ TAV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # that Debian 12 and 13 both carry without a version in it, so that each release gets its own.
 TAV_PACKAGES=(cmake ninja-build g++ clang clang-format libclang-rt-dev libgtest-dev libgmock-dev
   googletest mingw-w64 wine wine64 wine32:i386 xvfb x11-utils locales fonts-wqy-zenhei fonts-wine
-  imagemagick python3)
+  imagemagick python3
+  fonts-arphic-gbsn00lp tesseract-ocr tesseract-ocr-chi-sim)
 # One formatter on every release: a file formatted by one major version of clang-format can fail
 # another's check. Debian 12 and 13 both carry clang-format-19 (12 in its main suite since a
 # point release), which scripts/test runs.
@@ -333,4 +334,54 @@ tav_build_windows() {
 
 tav_build_host() {
   (cd "$TAV_ROOT" && cmake --preset host >/dev/null && cmake --build --preset host)
+}
+
+# Chinese text as a Chinese Windows draws it. The program asks for 宋体, and the system's menu,
+# message and dialog fonts are Latin faces whose Chinese comes through font links; Wine's own links
+# lead to faces that are not there, so texts come out as boxes (Wine 10) or as 12-pixel outlines
+# that lose strokes (Wine 8). AR PL SungtiL GB is a Song face like 宋体, with its metrics (every
+# Chinese character exactly one em wide, so captions sized for 宋体 fit) and its way of drawing:
+# its table of sizes asks for crisp hinted strokes up to 18 pixels and for smoothing above, which
+# Wine follows once smoothing is on. (AR PL UMing is an em and a pixel wide from 19 pixels on, and
+# the captions wrap at 150 %.) Wine 10 keeps its own Tahoma for the menu and the message font and
+# takes their Chinese from a fallback face: right, though not this one.
+TAV_SONG_FACE="AR PL SungtiL GB"
+TAV_FONT_NAMES=(宋体 SimSun 新宋体 NSimSun "Microsoft YaHei" 微软雅黑 Tahoma "MS Shell Dlg" "MS Shell Dlg 2")
+
+# tav_wine_fonts: the prefix's font replacements and smoothing, written once per prefix (and anew
+# when they change here). Call it after tav_ensure_display: a wine command without a display starts
+# the prefix's desktop without one, and the next window cannot open.
+tav_wine_fonts() {
+  local reg name stamp="$WINEPREFIX/.tav-fonts"
+  reg=$(
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    for name in "${TAV_FONT_NAMES[@]}"; do printf '"%s"="%s"\r\n' "$name" "$TAV_SONG_FACE"; done
+    printf '\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n'
+    printf '"FontSmoothing"="2"\r\n"FontSmoothingType"=dword:00000001\r\n'
+  )
+  [ "$(cat "$stamp" 2>/dev/null)" != "$reg" ] || return 0
+  echo "Setting the Chinese fonts of the Wine prefix $WINEPREFIX" >&2
+  local file="$WINEPREFIX/drive_c/tav-fonts.reg"
+  # regedit reads UTF-16 with a byte-order mark, which carries the Chinese names.
+  { printf '\xff\xfe'; printf '%s\r\n' "$reg" | iconv -f UTF-8 -t UTF-16LE; } >"$file"
+  wine regedit /S 'C:\tav-fonts.reg' >/dev/null 2>&1 || { echo "the fonts could not be set" >&2; return 1; }
+  rm -f "$file"
+  # Running programs read the settings at start: they take effect from the next server.
+  tav_wine_stop
+  printf '%s' "$reg" >"$stamp"
+}
+
+# tav_screen_picture WxH+X+Y FILE: a PNG of that rectangle of the screen, the same bytes for the
+# same pixels (no time stamps). Taken again until two takes agree, so that a paint still on its way
+# to the screen cannot end up half in the picture.
+tav_screen_picture() {
+  local geometry=$1 file=$2 previous="" current tries
+  for tries in 1 2 3 4 5 6 7 8 9 10; do
+    current=$(import -window root -crop "$geometry" +repage rgb:- | sha256sum)
+    [ "$current" = "$previous" ] && break
+    previous=$current
+    sleep 0.3
+  done
+  import -window root -crop "$geometry" +repage -strip -define png:exclude-chunks=date,time "png:$file"
 }

@@ -5,7 +5,8 @@
 // PHASE "main" expects drive D: to be an empty folder, "nodrive" expects no drive D:, "fulldisk"
 // expects D: to be an empty drive of about a megabyte that it may fill, "broken" expects
 // D:\duzaz to be an entry that cannot be listed (a link that loops) and cmd.exe to be no
-// program, "hidpi" a screen of 144 DPI, where it checks the window as it looks at start. C_FOLDER
+// program, "hidpi" a screen of 144 DPI, where it checks the window as it looks at start;
+// "pictures" takes the README's pictures with scripts/pictures, in C_FOLDER at 96 DPI. C_FOLDER
 // is an empty folder on C: for the chosen-folder stories. TAV_EXE defaults to TAV.exe beside the
 // driver. Prints one line per check and "N passed, M failed" last; exits 1 when a check failed.
 #include <windows.h>
@@ -75,6 +76,7 @@ constexpr ShortPhase kShortPhases[] = {
      }},
     {L"hidpi", false,
      [](Session& session, const std::wstring&) { CheckFreshWindow(session, 144); }},
+    {L"pictures", false, TakePictures},
 };
 
 const ShortPhase* FindShortPhase(const std::wstring& name) {
@@ -107,7 +109,7 @@ int wmain(int argc, wchar_t** argv) {
   const ShortPhase* shortPhase = FindShortPhase(phase);
   if (argc < 3 || (phase != L"main" && shortPhase == nullptr)) {
     report.Fail(L"arguments",
-                L"PHASE (main, nodrive, fulldisk, broken or hidpi) C_FOLDER [TAV_EXE]",
+                L"PHASE (main, nodrive, fulldisk, broken, hidpi or pictures) C_FOLDER [TAV_EXE]",
                 std::to_wstring(argc - 1) + L" arguments");
     report.PrintTotals();
     return 2;

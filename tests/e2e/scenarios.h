@@ -73,6 +73,10 @@ void CheckBrokenCommandInterpreter(Session& session);
 // Drive D: missing.
 void CheckWithoutDriveD(Session& session, const std::wstring& cRoot);
 
+// The README's pictures, taken by scripts/pictures: the window as it starts, and at 96 DPI also
+// after picking a file in cRoot, the notice of 开始 there and the Help text.
+void TakePictures(Session& session, const std::wstring& cRoot);
+
 // Commands delivered while a notice or the Open dialog is open are dropped.
 void CheckOneCommandAtATime(Session& session);
 
