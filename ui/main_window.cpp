@@ -55,10 +55,11 @@ constexpr ControlDef kControls[] = {
     {ids::kCommand2, L"BUTTON", L"退出", kChildStyle | WS_TABSTOP | BS_PUSHBUTTON, 0,
      kCommand2Place, FontRole::Caption},
     // A folder too long for the label keeps its start and its last component, with an
-    // ellipsis in between.
+    // ellipsis in between. The label's last row lies under the buttons' top edges; clipped by
+    // them, it never paints over their borders when its text changes.
     {ids::kLabel2, L"STATIC", nullptr,
-     kChildStyle | SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS | SS_NOPREFIX, 0, kLabel2Place,
-     FontRole::Status},
+     kChildStyle | WS_CLIPSIBLINGS | SS_LEFTNOWORDWRAP | SS_PATHELLIPSIS | SS_NOPREFIX, 0,
+     kLabel2Place, FontRole::Status},
 };
 
 win32::UniqueFont CreateSongTiFont(int centipoints, UINT dpi) {

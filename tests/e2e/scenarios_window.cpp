@@ -2,6 +2,7 @@
 // and a machine without drive D:.
 #include <algorithm>
 #include <cwchar>
+#include <utility>
 #include <vector>
 
 #include "tests/e2e/scenarios.h"
@@ -252,6 +253,50 @@ void CheckWindowOrder(Session& session) {
   report.Same(L"tab order", L"Text1 → Text2 → 开始 → 退出 → Text1", tabOrder);
 }
 
+// The colour on screen at two points, read once the window has stopped changing there.
+std::pair<COLORREF, COLORREF> SettledPixels(POINT a, POINT b) {
+  HDC screen = GetDC(nullptr);
+  std::pair<COLORREF, COLORREF> last{CLR_INVALID, CLR_INVALID};
+  for (int tries = 0; tries < 20; ++tries) {
+    const std::pair<COLORREF, COLORREF> now{GetPixel(screen, a.x, a.y), GetPixel(screen, b.x, b.y)};
+    if (now == last) break;
+    last = now;
+    Sleep(100);
+  }
+  ReleaseDC(nullptr, screen);
+  return last;
+}
+
+std::wstring ColourText(COLORREF colour) {
+  wchar_t text[16];
+  swprintf(text, 16, L"#%02X%02X%02X", GetRValue(colour), GetGValue(colour), GetBValue(colour));
+  return text;
+}
+
+// The status label's last row lies under the top edges of the buttons: the places overlap by a
+// pixel at 100 % and two at 150 %. Whenever the label repaints, as it does after every pick, the
+// buttons must stay whole: the top row of each is its border, not what the label paints between
+// them.
+void CheckButtonEdges(Session& session, unsigned dpi) {
+  Report& report = session.report();
+  const TavApp& app = session.app();
+  const HWND label = GetDlgItem(app.main, ids::kLabel2);
+  RedrawWindow(label, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  RECT labelPlace = {}, start = {}, exit = {};
+  GetWindowRect(label, &labelPlace);
+  GetWindowRect(GetDlgItem(app.main, ids::kCommand1), &start);
+  GetWindowRect(GetDlgItem(app.main, ids::kCommand2), &exit);
+  const POINT between = {(start.right + exit.left) / 2, labelPlace.bottom - 1};
+  for (const auto& [name, place] : {std::pair{L"开始", start}, std::pair{L"退出", exit}}) {
+    const POINT edge = {(place.left + place.right) / 2, place.top};
+    const auto [edgeColour, labelColour] = SettledPixels(edge, between);
+    report.Check(edgeColour != labelColour,
+                 std::wstring(name) + L" at " + std::to_wstring(dpi) +
+                     L" DPI: its top edge shows over the status label after the label repaints",
+                 L"a border unlike the label's " + ColourText(labelColour), ColourText(edgeColour));
+  }
+}
+
 }  // namespace
 
 void CheckVersionRecord(Report& report, const std::wstring& exe) {
@@ -330,6 +375,7 @@ void CheckFreshWindow(Session& session, unsigned dpi) {
   CheckReadingDpi(session, dpi);
   CheckControls(session, dpi);
   CheckWindowOrder(session);
+  CheckButtonEdges(session, dpi);
 }
 
 void CheckHelpAndAbout(Session& session) {
