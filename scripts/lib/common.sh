@@ -4,10 +4,11 @@
 TAV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Packages every script needs: native and cross compilers, GoogleTest (built, and as sources for
-# the cross build), Wine for 64- and 32-bit programs, a virtual display, a CJK font, screenshots,
+# the cross build), Wine for 64- and 32-bit programs, a virtual display, CJK fonts, screenshots and
+# reading them back (OCR),
 # the Chinese locale, clang's libFuzzer runtime and zip checks for the release. Every name is one
 # that Debian 12 and 13 both carry without a version in it, so that each release gets its own.
-TAV_PACKAGES=(cmake ninja-build g++ clang clang-format libclang-rt-dev libgtest-dev libgmock-dev
+TAV_PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libgmock-dev
   googletest mingw-w64 wine wine64 wine32:i386 xvfb x11-utils locales fonts-wqy-zenhei fonts-wine
   imagemagick python3
   fonts-arphic-gbsn00lp tesseract-ocr tesseract-ocr-chi-sim)
