@@ -1,14 +1,12 @@
 #include "tests/e2e/probe.h"
 
-#include <tlhelp32.h>
-
 #include <algorithm>
+#include <bit>
 #include <cwchar>
 #include <sstream>
 #include <utility>
 
 #include "tests/e2e/support.h"
-#include "tests/e2e/watchdog.h"
 
 namespace tav::e2e {
 
@@ -16,72 +14,25 @@ namespace {
 
 constexpr DWORD kProbeWaitMs = 5000;
 
-// Runs function(argument) on a new thread of the process; its exit code once it has ended.
-std::optional<DWORD> RunRemote(HANDLE process, LPTHREAD_START_ROUTINE function, void* argument) {
-  const UniqueHandle thread(
-      CreateRemoteThread(process, nullptr, 0, function, argument, 0, nullptr));
-  if (!thread || WaitForSingleObject(thread.get(), kProbeWaitMs) != WAIT_OBJECT_0) {
-    return std::nullopt;
-  }
-  DWORD code = 0;
-  if (!GetExitCodeThread(thread.get(), &code)) return std::nullopt;
-  return code;
+UniqueHandle MakeProbeEvent(DWORD processId, const wchar_t* what) {
+  return UniqueHandle(
+      CreateEventW(nullptr, FALSE, FALSE, ProbeObjectName(processId, what).c_str()));
 }
 
-std::wstring BaseName(const std::wstring& path) {
-  return path.substr(path.find_last_of(L"\\/") + 1);
-}
-
-// Where a function loaded here lies in the other process: the module that holds it may be loaded
-// at another base there, but the function's offset in it is the same.
-void* RemoteAddress(DWORD processId, FARPROC localFunction) {
-  HMODULE local = nullptr;
-  if (!localFunction || !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                            reinterpret_cast<LPCWSTR>(localFunction), &local)) {
-    return nullptr;
-  }
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(local, path, MAX_PATH);
-  const std::wstring name = BaseName(path);
-  const auto offset =
-      reinterpret_cast<const BYTE*>(localFunction) - reinterpret_cast<const BYTE*>(local);
-  UniqueHandle snapshot;
-  // A snapshot taken while the process loads a module can fail once; the next one does not.
-  WaitUntil(
-      [&] {
-        snapshot = UniqueHandle(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
-        return static_cast<bool>(snapshot);
-      },
-      1000);
-  if (!snapshot) return nullptr;
-  MODULEENTRY32W module = {};
-  module.dwSize = sizeof module;
-  for (BOOL more = Module32FirstW(snapshot.get(), &module); more;
-       more = Module32NextW(snapshot.get(), &module)) {
-    if (_wcsicmp(module.szModule, name.c_str()) == 0) return module.modBaseAddr + offset;
-  }
-  return nullptr;
-}
-
-// Memory of another process, released with the owner.
-class RemoteMemory {
+// A hook on another thread's messages, removed with the owner.
+class ThreadHook {
  public:
-  RemoteMemory(HANDLE process, std::size_t size)
-      : process_(process),
-        address_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {
+  ThreadHook(HOOKPROC procedure, HMODULE module, DWORD threadId)
+      : hook_(SetWindowsHookExW(WH_CALLWNDPROC, procedure, module, threadId)) {}
+  ~ThreadHook() {
+    if (hook_) UnhookWindowsHookEx(hook_);
   }
-  ~RemoteMemory() {
-    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-  }
-  RemoteMemory(const RemoteMemory&) = delete;
-  RemoteMemory& operator=(const RemoteMemory&) = delete;
-  void* get() const { return address_; }
-  void* release() { return std::exchange(address_, nullptr); }
+  ThreadHook(const ThreadHook&) = delete;
+  ThreadHook& operator=(const ThreadHook&) = delete;
+  explicit operator bool() const { return hook_ != nullptr; }
 
  private:
-  HANDLE process_;
-  void* address_;
+  HHOOK hook_;
 };
 
 std::vector<std::wstring> SplitFields(const std::wstring& line) {
@@ -98,54 +49,67 @@ std::vector<std::wstring> SplitFields(const std::wstring& line) {
 
 }  // namespace
 
-std::unique_ptr<Probe> Probe::Inject(HANDLE process, DWORD processId, std::wstring& error) {
+std::unique_ptr<Probe> Probe::Load(HANDLE process, HWND window, std::wstring& error) {
+  DWORD processId = 0;
+  const DWORD threadId = GetWindowThreadProcessId(window, &processId);
+  std::unique_ptr<Probe> probe(new Probe(process));
+  probe->mapping_ = UniqueHandle(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                                    0, sizeof(ProbeBlock),
+                                                    ProbeObjectName(processId, L"block").c_str()));
+  if (probe->mapping_) {
+    probe->block_ = static_cast<ProbeBlock*>(
+        MapViewOfFile(probe->mapping_.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ProbeBlock)));
+  }
+  probe->request_ = MakeProbeEvent(processId, L"request");
+  probe->answer_ = MakeProbeEvent(processId, L"answer");
+  const UniqueHandle ready = MakeProbeEvent(processId, L"ready");
+  if (!probe->block_ || !probe->request_ || !probe->answer_ || !ready) {
+    error = L"the probe's shared block and events cannot be made (error " +
+            std::to_wstring(GetLastError()) + L")";
+    return nullptr;
+  }
   const std::wstring dll = BesideDriver(kProbeDll);
-  // Loaded here as well, to learn where its entry point lies within it.
+  // Loaded here as well: the hook names the probe's function by its place in the DLL.
   const HMODULE local = LoadLibraryW(dll.c_str());
-  if (!local) {
+  const FARPROC address = local ? GetProcAddress(local, kProbeHook) : nullptr;
+  const auto hookProcedure = address ? std::bit_cast<HOOKPROC>(address) : nullptr;
+  if (!hookProcedure) {
     error = L"cannot load " + dll + L" (error " + std::to_wstring(GetLastError()) + L")";
     return nullptr;
   }
-  const std::size_t pathBytes = (dll.size() + 1) * sizeof(wchar_t);
-  const RemoteMemory path(process, pathBytes);
-  const auto loadLibrary = reinterpret_cast<LPTHREAD_START_ROUTINE>(
-      RemoteAddress(processId, GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
-  if (!path.get() || !loadLibrary ||
-      !WriteProcessMemory(process, path.get(), dll.c_str(), pathBytes, nullptr) ||
-      RunRemote(process, loadLibrary, path.get()).value_or(0) == 0) {
-    error = L"LoadLibraryW of the probe in TAV.exe failed";
-    return nullptr;
+  {
+    // TAV loads the probe when its window thread takes the next message, here WM_NULL.
+    const ThreadHook hook(hookProcedure, local, threadId);
+    DWORD_PTR result = 0;
+    if (!hook || !SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kProbeWaitMs, &result) ||
+        WaitForSingleObject(ready.get(), kProbeWaitMs) != WAIT_OBJECT_0) {
+      error = hook ? L"TAV.exe did not start the probe" : L"the hook on TAV's window thread failed";
+      return nullptr;
+    }
   }
-  const auto entry = reinterpret_cast<LPTHREAD_START_ROUTINE>(
-      RemoteAddress(processId, GetProcAddress(local, kProbeEntry)));
-  RemoteMemory block(process, sizeof(ProbeBlock));
-  if (!entry || !block.get()) {
-    error = L"the probe's entry point or memory in TAV.exe not found";
-    return nullptr;
-  }
-  return std::unique_ptr<Probe>(new Probe(process, block.release(), entry));
+  return probe;
 }
 
 Probe::~Probe() {
-  const Watchdog::Waiting waiting(L"freeing the probe's memory in TAV.exe");
-  VirtualFreeEx(process_, block_, 0, MEM_RELEASE);
+  if (block_) UnmapViewOfFile(block_);
 }
 
 std::optional<std::wstring> Probe::Ask(ProbeRequest request, HWND window,
                                        const std::wstring& text) {
-  auto block = std::make_unique<ProbeBlock>();
-  block->request = request;
-  block->window = reinterpret_cast<std::uintptr_t>(window);
-  if (text.size() >= kProbeTextChars) return std::nullopt;
-  std::copy(text.begin(), text.end(), block->text);
-  const Watchdog::Waiting waiting(L"a request to the probe in TAV.exe");
-  if (!WriteProcessMemory(process_, block_, block.get(), sizeof(ProbeBlock), nullptr) ||
-      RunRemote(process_, entry_, block_).value_or(0) == 0 ||
-      !ReadProcessMemory(process_, block_, block.get(), sizeof(ProbeBlock), nullptr) ||
-      block->answered != 1) {
+  if (lost_ || text.size() >= kProbeTextChars) return std::nullopt;
+  block_->request = request;
+  block_->answered = 0;
+  block_->window = reinterpret_cast<std::uintptr_t>(window);
+  std::copy(text.begin(), text.end(), block_->text);
+  block_->text[text.size()] = L'\0';
+  SetEvent(request_.get());
+  const HANDLE ends[] = {answer_.get(), process_};
+  if (WaitForMultipleObjects(2, ends, FALSE, kProbeWaitMs) != WAIT_OBJECT_0) {
+    lost_ = true;
     return std::nullopt;
   }
-  return std::wstring(block->text, wcsnlen(block->text, kProbeTextChars));
+  if (block_->answered != 1) return std::nullopt;
+  return std::wstring(block_->text, wcsnlen(block_->text, kProbeTextChars));
 }
 
 std::optional<std::vector<MenuEntry>> Probe::ReadMenu(HWND window) {

@@ -1,5 +1,5 @@
-// The driver's side of the probe (probe_protocol.h): loads tav_e2e_probe.dll, from beside the
-// driver, into a running TAV.exe and asks it what another process cannot see or do.
+// The driver's side of the probe (probe_protocol.h): has a running TAV.exe load
+// tav_e2e_probe.dll, from beside the driver, and asks it what another process cannot see or do.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/e2e/probe_protocol.h"
+#include "tests/e2e/support.h"
 
 namespace tav::e2e {
 
@@ -30,8 +31,9 @@ struct FontInfo {
 
 class Probe {
  public:
-  // Loads the probe into the process; nullptr, with the reason in error, when that fails.
-  static std::unique_ptr<Probe> Inject(HANDLE process, DWORD processId, std::wstring& error);
+  // Has the process that owns window load the probe; nullptr, with the reason in error, when that
+  // fails.
+  static std::unique_ptr<Probe> Load(HANDLE process, HWND window, std::wstring& error);
   ~Probe();
   Probe(const Probe&) = delete;
   Probe& operator=(const Probe&) = delete;
@@ -48,14 +50,16 @@ class Probe {
   std::optional<DWORD> LoadDll(const std::wstring& name);
 
  private:
-  Probe(HANDLE process, void* block, LPTHREAD_START_ROUTINE entry)
-      : process_(process), block_(block), entry_(entry) {}
+  explicit Probe(HANDLE process) : process_(process) {}
   // Runs the request in TAV; its answer, or nullopt when the probe could not answer.
   std::optional<std::wstring> Ask(ProbeRequest request, HWND window, const std::wstring& text);
 
   HANDLE process_;
-  void* block_;  // a ProbeBlock in TAV's memory
-  LPTHREAD_START_ROUTINE entry_;
+  UniqueHandle mapping_;
+  ProbeBlock* block_ = nullptr;  // shared with the probe in TAV
+  UniqueHandle request_;
+  UniqueHandle answer_;
+  bool lost_ = false;  // a request went unanswered, so a late answer could be taken for the next
 };
 
 }  // namespace tav::e2e

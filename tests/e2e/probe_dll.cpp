@@ -1,6 +1,6 @@
 // tav_e2e_probe.dll: loaded into TAV.exe by the end-to-end driver, it answers the requests of
-// probe_protocol.h from inside the program. TavProbe runs as a thread of TAV's, so it talks to
-// the window through messages like any other thread would.
+// probe_protocol.h from inside the program. It answers on a thread of its own in TAV, so it talks
+// to the window through messages like any other thread would.
 #include <windows.h>
 
 #include <shlobj.h>
@@ -18,6 +18,7 @@ namespace {
 using tav::e2e::kProbeTextChars;
 using tav::e2e::NoticeIcon;
 using tav::e2e::ProbeBlock;
+using tav::e2e::ProbeObjectName;
 using tav::e2e::ProbeRequest;
 
 constexpr UINT kSendTimeoutMs = 3000;
@@ -213,15 +214,11 @@ bool LoadDll(const wchar_t* name, std::wstring& out) {
   return true;
 }
 
-}  // namespace
-
-// Exported by probe_dll.def under its plain name, also where stdcall names are decorated (32-bit).
-extern "C" DWORD WINAPI TavProbe(void* parameter) {
-  auto* block = static_cast<ProbeBlock*>(parameter);
-  const HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(block->window));
+void Answer(ProbeBlock& block) {
+  const HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(block.window));
   std::wstring answer;
   bool done = false;
-  switch (block->request) {
+  switch (block.request) {
     case ProbeRequest::ReadMenu:
       done = ReadMenu(window, answer);
       break;
@@ -229,19 +226,81 @@ extern "C" DWORD WINAPI TavProbe(void* parameter) {
       done = ReadFont(window, answer);
       break;
     case ProbeRequest::DropFiles:
-      done = DropFiles(window, block->text);
+      done = DropFiles(window, block.text);
       break;
     case ProbeRequest::ReadIcon:
       done = ReadIcon(window, answer);
       break;
     case ProbeRequest::LoadDll:
-      done = LoadDll(block->text, answer);
+      done = LoadDll(block.text, answer);
       break;
   }
-  if (!done) return 0;
+  block.answered = 0;
+  if (!done) return;
   const std::size_t size = answer.size() < kProbeTextChars ? answer.size() : kProbeTextChars - 1;
-  std::memcpy(block->text, answer.data(), size * sizeof(wchar_t));
-  block->text[size] = L'\0';
-  block->answered = 1;
-  return 1;
+  std::memcpy(block.text, answer.data(), size * sizeof(wchar_t));
+  block.text[size] = L'\0';
+  block.answered = 1;
+}
+
+// The probe's end of what it shares with the driver. It lives as long as TAV does.
+struct Channel {
+  ProbeBlock* block = nullptr;
+  HANDLE request = nullptr;
+  HANDLE answer = nullptr;
+};
+
+DWORD WINAPI Serve(void* parameter) {
+  const auto* channel = static_cast<const Channel*>(parameter);
+  while (WaitForSingleObject(channel->request, INFINITE) == WAIT_OBJECT_0) {
+    Answer(*channel->block);
+    SetEvent(channel->answer);
+  }
+  return 0;
+}
+
+HANDLE OpenProbeEvent(DWORD processId, const wchar_t* what) {
+  return OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE,
+                    ProbeObjectName(processId, what).c_str());
+}
+
+// Opens what the driver made for this process and starts answering; false when something is
+// missing.
+bool StartServing() {
+  // Wine unloads a hook's DLL again after each call of the hook; the answering thread needs it.
+  HMODULE self = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                          reinterpret_cast<LPCWSTR>(&StartServing), &self)) {
+    return false;
+  }
+  const DWORD processId = GetCurrentProcessId();
+  const HANDLE mapping =
+      OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, ProbeObjectName(processId, L"block").c_str());
+  if (!mapping) return false;
+  auto* channel = new Channel;
+  channel->block = static_cast<ProbeBlock*>(
+      MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(ProbeBlock)));
+  channel->request = OpenProbeEvent(processId, L"request");
+  channel->answer = OpenProbeEvent(processId, L"answer");
+  const HANDLE ready = OpenProbeEvent(processId, L"ready");
+  const HANDLE thread = channel->block && channel->request && channel->answer && ready
+                            ? CreateThread(nullptr, 0, Serve, channel, 0, nullptr)
+                            : nullptr;
+  if (thread) {
+    CloseHandle(thread);
+    SetEvent(ready);
+  }
+  if (ready) CloseHandle(ready);
+  return thread != nullptr;
+}
+
+}  // namespace
+
+// Hooked onto the messages of TAV's window thread by the driver, so that TAV loads the probe at a
+// moment of its own choosing. Exported by probe_dll.def under its plain name, also where stdcall
+// names are decorated (32-bit).
+extern "C" LRESULT CALLBACK TavProbeHook(int code, WPARAM wParam, LPARAM lParam) {
+  static bool serving = false;
+  if (!serving) serving = StartServing();
+  return CallNextHookEx(nullptr, code, wParam, lParam);
 }

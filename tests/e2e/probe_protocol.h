@@ -1,12 +1,19 @@
 // What the driver asks of the probe it loads into TAV.exe, and the probe's answer. Under Wine
 // another process can read neither a window's menu nor its fonts nor an icon, and a drop must be
-// made in the receiving process: the probe does these from inside. The driver writes one block
-// into TAV's memory, runs the probe's entry point on it in a thread of TAV's, and reads the block
-// back.
+// made in the receiving process: the probe does these from inside.
+//
+// The driver hooks the messages of TAV's window thread with the probe's TavProbeHook, so that TAV
+// loads the probe itself, between two messages. The hook starts a thread of the probe's in TAV,
+// which then answers one request at a time: the driver fills the shared block and sets the request
+// event, the probe answers in the block and sets the answer event. Nothing here makes Wine
+// interrupt TAV's thread from outside, as CreateRemoteThread and VirtualAllocEx on another process
+// do: Wine carries those out in a signal handler in whichever code TAV is running, and a TAV
+// caught inside malloc then waits for itself forever.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tav::e2e {
 
@@ -36,12 +43,18 @@ inline constexpr std::size_t kProbeTextChars = 16384;
 
 struct ProbeBlock {
   ProbeRequest request;
-  std::uint32_t answered;  // set to 1 by the probe
+  std::uint32_t answered;  // set to 1 by the probe when it could answer
   std::uint64_t window;
   wchar_t text[kProbeTextChars];  // in: the request's data; out: the answer, null-terminated
 };
 
 inline constexpr wchar_t kProbeDll[] = L"tav_e2e_probe.dll";
-inline constexpr char kProbeEntry[] = "TavProbe";
+inline constexpr char kProbeHook[] = "TavProbeHook";
+
+// The name of the shared block ("block") or of an event ("request", "answer", "ready": the probe
+// has started) of the probe in the process processId.
+inline std::wstring ProbeObjectName(unsigned long processId, const wchar_t* what) {
+  return L"tav-e2e-probe-" + std::to_wstring(processId) + L"-" + what;
+}
 
 }  // namespace tav::e2e

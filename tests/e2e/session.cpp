@@ -126,8 +126,7 @@ TavApp::~TavApp() {
 Probe* TavApp::probe(Report& report) {
   if (!probe_ && !probeFailed_) {
     std::wstring error;
-    const Watchdog::Waiting waiting(L"loading the probe into TAV.exe");
-    probe_ = Probe::Inject(process_.get(), processId_, error);
+    probe_ = Probe::Load(process_.get(), main, error);
     probeFailed_ = !report.Check(probe_ != nullptr, L"the probe loads into TAV.exe",
                                  L"tav_e2e_probe.dll loaded", error);
   }

@@ -1,7 +1,6 @@
 // Ends the phase when TAV stops answering: a stall then fails at once, naming the step it came
-// in, instead of leaving the driver waiting until the script's time-out. Two things count as
-// TAV not answering: a call that waits on TAV with no time limit of its own (see Waiting) that
-// has not returned within kStallMs, and TAV's window not answering a message for kStallMs.
+// in, instead of leaving the driver waiting until the script's time-out. TAV counts as not
+// answering when its window has answered no message for kStallMs.
 #pragma once
 
 #include <windows.h>
@@ -32,17 +31,6 @@ class Watchdog {
   static void Watch(HWND window, HANDLE process);
   static void Unwatch(HWND window);
 
-  // Marks a call that waits on TAV with no time limit of its own: under Wine, an operation on
-  // another process's memory or threads (VirtualAllocEx, CreateRemoteThread, VirtualFreeEx) is
-  // queued to that process, and the caller waits until the process takes it.
-  class Waiting {
-   public:
-    explicit Waiting(const wchar_t* operation);
-    ~Waiting();
-    Waiting(const Waiting&) = delete;
-    Waiting& operator=(const Waiting&) = delete;
-  };
-
  private:
   static DWORD WINAPI ThreadMain(void* self);
   void Patrol();
@@ -52,8 +40,6 @@ class Watchdog {
   Report& report_;
   SRWLOCK lock_ = SRWLOCK_INIT;
   std::wstring step_ = L"starting";
-  const wchar_t* operation_ = nullptr;
-  ULONGLONG operationSince_ = 0;
   HWND window_ = nullptr;
   HANDLE process_ = nullptr;
   ULONGLONG lastAnswer_ = 0;
