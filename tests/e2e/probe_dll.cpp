@@ -267,7 +267,8 @@ HANDLE OpenProbeEvent(DWORD processId, const wchar_t* what) {
 // Opens what the driver made for this process and starts answering; false when something is
 // missing.
 bool StartServing() {
-  // Wine unloads a hook's DLL again after each call of the hook; the answering thread needs it.
+  // Kept loaded for good: the system may unload a hook's DLL once the hook is gone, and the
+  // answering thread runs its code.
   HMODULE self = nullptr;
   if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                           reinterpret_cast<LPCWSTR>(&StartServing), &self)) {
