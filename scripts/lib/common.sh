@@ -5,12 +5,12 @@ TAV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Packages every script needs: native and cross compilers, GoogleTest (built, and as sources for
 # the cross build), Wine for 64- and 32-bit programs, a virtual display, CJK fonts, screenshots and
-# reading them back (OCR),
-# the Chinese locale, clang's libFuzzer runtime and zip checks for the release. Every name is one
+# reading them back (OCR), the Chinese locale, clang's libFuzzer runtime, zip checks for the
+# release and gdb, which reads the Unix stacks of a stalled end-to-end phase. Every name is one
 # that Debian 12 and 13 both carry without a version in it, so that each release gets its own.
 TAV_PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libgmock-dev
   googletest mingw-w64 wine wine64 wine32:i386 xvfb x11-utils locales fonts-wqy-zenhei fonts-wine
-  imagemagick python3
+  imagemagick python3 gdb
   fonts-arphic-gbsn00lp tesseract-ocr tesseract-ocr-chi-sim)
 # One formatter on every release: a file formatted by one major version of clang-format can fail
 # another's check. Debian 12 and 13 both carry clang-format-19 (12 in its main suite since a
