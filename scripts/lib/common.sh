@@ -18,6 +18,20 @@ TAV_PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libgmock-
 TAV_CLANG_FORMAT=clang-format-19
 TAV_PACKAGES+=("$TAV_CLANG_FORMAT")
 
+# tav_default_sigint ARG...: called first by a script that traps Ctrl-C, with the script's
+# arguments. Started in the background by a non-interactive shell (cmd &), a script begins with
+# SIGINT ignored, which bash can then neither trap nor reset: a Ctrl-C sent to the run's process
+# group would end its Wine programs and display but not the script, which would go on without
+# them. Such a script starts itself once more with SIGINT at its default.
+tav_default_sigint() {
+  local ignored
+  ignored=$(awk '/^SigIgn:/ { print $2 }' "/proc/$$/status")
+  if (((16#$ignored >> 1) & 1)) && [ -z "${TAV_SIGINT_RESET:-}" ]; then
+    TAV_SIGINT_RESET=1 exec env --default-signal=INT "$BASH" "$0" "$@"
+  fi
+  unset TAV_SIGINT_RESET
+}
+
 tav_sudo() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
