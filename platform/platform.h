@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace tav {
 
@@ -99,12 +100,30 @@ class Platform {
   // Starts the command line as a new process with a hidden window; does not wait, keeps no handle.
   virtual OpStatus LaunchHidden(const std::wstring& commandLine) = 0;
 
-  // The first visible top-level window of the console's class "ConsoleWindowClass", or 0.
-  virtual WindowHandle FindConsoleWindow() = 0;
+  // The top-level windows of the console's class "ConsoleWindowClass", shown or not, in the
+  // window order: the frontmost first.
+  virtual std::vector<WindowHandle> ConsoleWindows() = 0;
 
-  // PostMessageA(window, WM_CHAR, code, 0), code being a byte or a double-byte character with its
-  // lead byte in bits 0-7 and its trail byte in bits 8-15; the result is ignored.
-  virtual void PostChar(WindowHandle window, std::int32_t code) = 0;
+  // Whether the window is shown (WS_VISIBLE).
+  virtual bool IsShown(WindowHandle window) = 0;
+
+  // Whether the window manager keeps the shown window out of view: cloaked, as a window on
+  // another virtual desktop is (Windows 8 and later). False where that cannot be told.
+  virtual bool IsCloaked(WindowHandle window) = 0;
+
+  // Whether the window belongs to a program of a higher integrity level than this one (one run as
+  // administrator), which the system keeps this program's posted messages from. False where that
+  // cannot be told.
+  virtual bool RunsAboveThisProgram(WindowHandle window) = 0;
+
+  // Posts WM_CHAR to the window as one key press: code being a byte or a double-byte character
+  // with its lead byte in bits 0-7 and its trail byte in bits 8-15. False when the post was
+  // refused.
+  virtual bool PostChar(WindowHandle window, std::int32_t code) = 0;
+
+  // The most bytes one character of the ANSI code page takes: 1 or 2, but 4 where Windows uses
+  // UTF-8 as its ANSI code page.
+  virtual unsigned AnsiMaxCharBytes() = 0;
 
   // Whether the command interpreter reads a script in the code page the script is written in: a
   // console's code page (the OEM one) is the ANSI code page on Chinese Windows, but not on many

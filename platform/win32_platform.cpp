@@ -5,6 +5,8 @@
 
 #include <bit>
 #include <climits>
+#include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -27,6 +29,10 @@ using win32::UniqueLocalMemory;
 constexpr wchar_t kPickFileTitle[] = L"请打开需要修改的文件";
 // Room for the longest path that the file system allows, so a long pick comes back whole.
 constexpr DWORD kPickFileBufferSize = 32768;
+// DWMWA_CLOAKED, which older SDKs lack.
+constexpr DWORD kDwmCloaked = 14;
+// A WM_CHAR's lParam for one press of a key: repeat count 1 in bits 0-15, bit 31 clear (down).
+constexpr LPARAM kOneKeyPress = 1;
 
 // The system's text of error, with the path or program concerned in place of its "%1".
 OpStatus Failure(DWORD error, std::wstring_view subject) {
@@ -213,6 +219,27 @@ std::wstring SystemProgram(const std::wstring& commandLine) {
   if (folder.empty()) return {};
   std::wstring path = folder + L"\\" + name;
   return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : path;
+}
+
+// The integrity level of the process: the last part of its token's mandatory label (0x2000
+// medium, 0x3000 high, as for a program run as administrator), or nullopt where it cannot be read.
+std::optional<DWORD> IntegrityLevel(HANDLE process) {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(process, TOKEN_QUERY, &token)) return std::nullopt;
+  const UniqueHandle tokenHandle(token);
+  DWORD size = 0;
+  ::GetTokenInformation(token, TokenIntegrityLevel, nullptr, 0, &size);
+  if (size < sizeof(TOKEN_MANDATORY_LABEL)) return std::nullopt;
+  // Held in pointer-sized units, so that the label and its SID are aligned.
+  std::vector<std::uintptr_t> buffer((size + sizeof(std::uintptr_t) - 1) / sizeof(std::uintptr_t));
+  if (!::GetTokenInformation(token, TokenIntegrityLevel, buffer.data(), size, &size)) {
+    return std::nullopt;
+  }
+  const PSID sid = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+  if (sid == nullptr || !::IsValidSid(sid)) return std::nullopt;
+  const UCHAR parts = *::GetSidSubAuthorityCount(sid);
+  if (parts == 0) return std::nullopt;
+  return *::GetSidSubAuthority(sid, parts - 1u);
 }
 
 // Loads a system DLL from the system folder only, for the same reason: a file of that name in
@@ -622,22 +649,72 @@ OpStatus Win32Platform::LaunchHidden(const std::wstring& commandLine) {
   return OpStatus::Success();
 }
 
-WindowHandle Win32Platform::FindConsoleWindow() {
-  // Hidden consoles (of programs started hidden, this program's own start-up command among them)
-  // may come first in the window order; what is typed there nobody sees, and it may run there.
+std::vector<WindowHandle> Win32Platform::ConsoleWindows() {
+  std::vector<WindowHandle> windows;
   HWND window = nullptr;
   while ((window = ::FindWindowExA(nullptr, window, "ConsoleWindowClass", nullptr)) != nullptr) {
-    if (::IsWindowVisible(window)) return reinterpret_cast<WindowHandle>(window);
+    windows.push_back(reinterpret_cast<WindowHandle>(window));
   }
-  return 0;
+  return windows;
 }
 
-void Win32Platform::PostChar(WindowHandle window, std::int32_t code) {
+bool Win32Platform::LoadWindowManager() {
+  if (dwmGetWindowAttribute_ != nullptr) return true;
+  if (windowManagerTried_) return false;
+  windowManagerTried_ = true;
+  win32::UniqueModule library = LoadSystemLibrary(L"dwmapi.dll");
+  if (!library) return false;
+  const FARPROC query = ::GetProcAddress(library.get(), "DwmGetWindowAttribute");
+  if (query == nullptr) return false;
+  windowManager_ = std::move(library);
+  dwmGetWindowAttribute_ = std::bit_cast<DwmGetWindowAttributeFn>(query);
+  return true;
+}
+
+bool Win32Platform::IsShown(WindowHandle window) {
+  return ::IsWindowVisible(reinterpret_cast<HWND>(window)) != FALSE;
+}
+
+bool Win32Platform::IsCloaked(WindowHandle window) {
+  // A window on another virtual desktop of Windows 10 and 11 keeps WS_VISIBLE; the window manager
+  // cloaks it instead. Windows 7 (and Wine) refuse the attribute: nothing is cloaked there.
+  if (!LoadWindowManager()) return false;
+  DWORD cloaked = 0;
+  return SUCCEEDED(dwmGetWindowAttribute_(reinterpret_cast<HWND>(window), kDwmCloaked, &cloaked,
+                                          sizeof cloaked)) &&
+         cloaked != 0;
+}
+
+bool Win32Platform::RunsAboveThisProgram(WindowHandle handle) {
+  // User Interface Privilege Isolation lets a program post only to windows of programs of its own
+  // or a lower integrity level; a post to one above is dropped, and may still report success.
+  DWORD processId = 0;
+  if (::GetWindowThreadProcessId(reinterpret_cast<HWND>(handle), &processId) == 0) return false;
+  const UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!process) return false;
+  const auto theirs = IntegrityLevel(process.get());
+  const auto ours = IntegrityLevel(::GetCurrentProcess());
+  return theirs && ours && *theirs > *ours;
+}
+
+bool Win32Platform::PostChar(WindowHandle window, std::int32_t code) {
   // The code is a byte, or a double-byte character with its lead byte in bits 0-7 and its trail
   // byte in bits 8-15, which is where the system looks for them when it converts the message for
-  // a Unicode window such as the console's.
+  // a Unicode window such as the console's. lParam says what a key press says: repeat count 1,
+  // key down. The console host makes each WM_CHAR a key event with the message's repeat count,
+  // and merges equal key events still waiting to be read by adding their counts, reading a count
+  // of 0 as one character (microsoft/terminal: src/interactivity/win32/windowio.cpp HandleKeyEvent,
+  // src/host/inputBuffer.cpp _CoalesceEvent and InputBuffer::Read). With a count of 0 the doubled
+  // letters of a line posted in one go would reach the console as one.
   const WPARAM value = static_cast<WPARAM>(static_cast<std::uint32_t>(code));
-  ::PostMessageA(reinterpret_cast<HWND>(window), WM_CHAR, value, 0);
+  return ::PostMessageA(reinterpret_cast<HWND>(window), WM_CHAR, value, kOneKeyPress) != FALSE;
+}
+
+unsigned Win32Platform::AnsiMaxCharBytes() {
+  CPINFO info{};
+  // Not knowing, the widest: then only what every code page spells alike is typed.
+  if (!::GetCPInfo(CP_ACP, &info)) return 4;
+  return info.MaxCharSize;
 }
 
 bool Win32Platform::ConsoleReadsAnsi() { return ::GetOEMCP() == ::GetACP(); }

@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/win32_handles.h"
@@ -52,8 +53,12 @@ class Win32Platform final : public Platform {
   OpStatus RecycleMatching(const std::wstring& pattern) override;
   OpStatus WriteScriptLine(const std::wstring& path, const std::wstring& line) override;
   OpStatus LaunchHidden(const std::wstring& commandLine) override;
-  WindowHandle FindConsoleWindow() override;
-  void PostChar(WindowHandle window, std::int32_t code) override;
+  std::vector<WindowHandle> ConsoleWindows() override;
+  bool IsShown(WindowHandle window) override;
+  bool IsCloaked(WindowHandle window) override;
+  bool RunsAboveThisProgram(WindowHandle window) override;
+  bool PostChar(WindowHandle window, std::int32_t code) override;
+  unsigned AnsiMaxCharBytes() override;
   bool ConsoleReadsAnsi() override;
   std::optional<std::string> ToAnsi(std::wstring_view text) override;
 
@@ -69,6 +74,7 @@ class Win32Platform final : public Platform {
   using SHFileOperationFn = int(WINAPI*)(SHFILEOPSTRUCTW*);
   using CoInitializeExFn = HRESULT(WINAPI*)(void*, DWORD);
   using CoUninitializeFn = void(WINAPI*)();
+  using DwmGetWindowAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, void*, DWORD);
 
   // The Open dialog's library is loaded the first time the dialog is needed, not at start-up:
   // most runs never open it. False, with the reason in GetLastError, when it cannot be loaded.
@@ -78,6 +84,9 @@ class Win32Platform final : public Platform {
   bool LoadDropReader();
   // The shell's file operation and COM, which it may need, are loaded when 清除 first runs.
   bool LoadRecycler();
+  // The window manager's library, which tells a window on another virtual desktop, is loaded
+  // when first needed; false where it cannot be (no such call before Windows Vista).
+  bool LoadWindowManager();
   // Moves the file name in folder (absolute, plain, ending in a separator) to the Recycle Bin;
   // shown is its path as the user gave it, for the failure's text.
   OpStatus RecycleFile(const std::wstring& folder, const std::wstring& name,
@@ -96,6 +105,9 @@ class Win32Platform final : public Platform {
   win32::UniqueModule com_;
   CoInitializeExFn coInitializeEx_ = nullptr;
   CoUninitializeFn coUninitialize_ = nullptr;
+  win32::UniqueModule windowManager_;
+  DwmGetWindowAttributeFn dwmGetWindowAttribute_ = nullptr;
+  bool windowManagerTried_ = false;
 };
 
 }  // namespace tav

@@ -161,19 +161,45 @@ void Commands::ClearScripts() {
   view_.SetText2(L"");
 }
 
-void Commands::TypeIntoConsole(const std::wstring& line) {
-  state_.ConsoleWnd = platform_.FindConsoleWindow();
-  state_.ConsoleLine = line;
-  // Without a console that the user can see there is nobody to read the line.
-  if (state_.ConsoleWnd == 0) return;
-  const auto codes =
-      ConsoleCodes(line, [this](std::wstring_view text) { return platform_.ToAnsi(text); });
+std::optional<std::vector<std::int32_t>> Commands::CodesToType(const std::wstring& line) {
+  // The interpreter would expand, run or unquote parts of a line that holds % $ ` or a
+  // typographic quote.
+  if (QuotesCannotProtect(line)) return std::nullopt;
+  // The system makes a posted ANSI character Unicode only from one byte, or from the lead and
+  // trail byte of a double-byte code page. UTF-8, which newer Windows can use as its ANSI code
+  // page, has no lead bytes: there only ASCII arrives as itself.
+  if (platform_.AnsiMaxCharBytes() > 2 && !IsAscii(line)) return std::nullopt;
   // A character without an exact ANSI code would reach the console as something else and run a
-  // different command, and the interpreter would expand, run or unquote parts of a line that
-  // holds % $ ` or a typographic quote; such a line is not typed at all.
-  if (!codes || QuotesCannotProtect(line)) return;
-  for (const std::int32_t code : *codes) platform_.PostChar(state_.ConsoleWnd, code);
-  platform_.PostChar(state_.ConsoleWnd, kCarriageReturn);
+  // different command.
+  return ConsoleCodes(line, [this](std::wstring_view text) { return platform_.ToAnsi(text); });
+}
+
+bool Commands::CanTypeInto(WindowHandle console) {
+  // Nobody reads a hidden console (of a program started hidden, this program's own start-up
+  // command among them) or one on another virtual desktop, and the system drops what is posted to
+  // the console of a program run as administrator: the next console gets the line.
+  return platform_.IsShown(console) && !platform_.IsCloaked(console) &&
+         !platform_.RunsAboveThisProgram(console);
+}
+
+void Commands::TypeIntoConsole(const std::wstring& line) {
+  state_.ConsoleWnd = 0;
+  state_.ConsoleLine = line;
+  auto keys = CodesToType(line);
+  if (!keys) return;
+  keys->push_back(kCarriageReturn);
+  for (const WindowHandle console : platform_.ConsoleWindows()) {
+    if (!CanTypeInto(console)) continue;
+    // A console that refuses the first character has taken nothing: the next one may take the
+    // line. One that refuses a later one has part of it, and gets no more, not even the Enter
+    // that would run the part.
+    if (!platform_.PostChar(console, keys->front())) continue;
+    state_.ConsoleWnd = console;
+    for (std::size_t i = 1; i < keys->size(); ++i) {
+      if (!platform_.PostChar(console, (*keys)[i])) return;
+    }
+    return;
+  }
 }
 
 }  // namespace tav

@@ -2,8 +2,10 @@
 // thread; a refused request or a failed operation is answered with a stop notice, never a crash.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "workflow/form_state.h"
@@ -33,7 +35,8 @@ class Commands {
   // notice.
   void OpenArgumentPath(const std::wstring& path);
 
-  // Types line and a carriage return into the first visible console window; with none visible,
+  // Types line and a carriage return into the first console window that the user can see and
+  // that takes the line; with none, or where the console could not read the line as it is,
   // types nothing.
   void TypeIntoConsole(const std::wstring& line);
 
@@ -47,6 +50,11 @@ class Commands {
   // folder could not be read or no line renames exactly those files.
   std::optional<std::wstring> ScriptLine(const std::wstring& folder, const std::wstring& oldExt,
                                          const std::wstring& newExt);
+
+  // The WM_CHAR codes of line, or nullopt where a console would not read it as it is.
+  std::optional<std::vector<std::int32_t>> CodesToType(const std::wstring& line);
+  // Whether the user can see the console and the system lets this program type into it.
+  bool CanTypeInto(WindowHandle console);
 
   // Takes a file or a folder at path; what was there, or nullopt, after a stop notice, when the
   // path could not be examined.

@@ -13,7 +13,7 @@ exe=$1
 system_dlls='^(kernel32|user32|gdi32|msvcrt|advapi32)\.dll$'
 # The Open dialog's library, the shell's (which reads a drop and recycles files) and COM's are
 # loaded when first needed: importing any of them would load it at every start.
-lazy_dlls='^(comdlg32|shell32|ole32)\.dll$'
+lazy_dlls='^(comdlg32|shell32|ole32|dwmapi)\.dll$'
 # Looked up at run time: Windows 7 without update KB2533623 refuses to start a program that
 # imports it.
 looked_up_functions='^(SetDefaultDllDirectories)$'

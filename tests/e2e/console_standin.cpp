@@ -1,5 +1,7 @@
 #include "tests/e2e/console_standin.h"
 
+#include <cstdint>
+
 namespace tav::e2e {
 
 namespace {
@@ -83,7 +85,9 @@ void ConsoleStandIn::Record(HWND window, wchar_t ch, LPARAM lParam) {
   EnterCriticalSection(&lock_);
   ReceivedText& received = window == hidden_ ? receivedByHidden_ : received_;
   received.text += ch;
-  received.nonZeroLParam = received.nonZeroLParam || lParam != 0;
+  const auto bits = static_cast<std::uint32_t>(lParam);
+  const bool oneKeyPress = (bits & 0xFFFFu) == 1 && (bits & 0x80000000u) == 0;
+  received.notOneKeyPress = received.notOneKeyPress || !oneKeyPress;
   LeaveCriticalSection(&lock_);
 }
 

@@ -14,10 +14,14 @@
 namespace tav::e2e {
 
 // The characters a stand-in received, as its Unicode window procedure got them from WM_CHAR,
-// and whether any message came with an lParam other than 0.
+// and whether any message said other than one key press: repeat count 1 in the low word of lParam
+// and bit 31 clear (key down). The Windows console host merges equal key events that wait unread
+// by adding their repeat counts, and reads a count of 0 as one character (microsoft/terminal,
+// src/host/inputBuffer.cpp: _CoalesceEvent, InputBuffer::Read): with any other lParam the doubled
+// letters of a line typed in one go could arrive as one.
 struct ReceivedText {
   std::wstring text;
-  bool nonZeroLParam = false;
+  bool notOneKeyPress = false;
 };
 
 class ConsoleStandIn {

@@ -262,10 +262,10 @@ void Session::ExpectTyped(const std::wstring& what, const std::wstring& line) {
   console_.Drain();
   const ReceivedText got = console_.Received();
   const std::wstring expected = line + L"\r";
-  report_.Check(got.text == expected && !got.nonZeroLParam,
+  report_.Check(got.text == expected && !got.notOneKeyPress,
                 what + L": console receives " + Quote(line) + L" and a carriage return",
-                Quote(expected) + L" with lParam 0",
-                Quote(got.text) + (got.nonZeroLParam ? L" with a non-zero lParam" : L""));
+                Quote(expected) + L", each as one key press (lParam 1)",
+                Quote(got.text) + (got.notOneKeyPress ? L" with another lParam" : L""));
   ExpectHiddenConsoleUntouched(what);
 }
 

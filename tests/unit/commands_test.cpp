@@ -278,7 +278,7 @@ TEST_F(CommandsTest, StartInFixedModeTypesSeventeenCodesThenReturnAfterTheNotice
   EXPECT_EQ(state.ConsoleWnd, platform.consoleWindow);
   EXPECT_EQ(state.ConsoleLine, L"explorer D:\\duzaz");
   EXPECT_LT(JournalIndex(L"NoticeBox 请打开D:\\duzaz\\tav.bat并运行。"),
-            JournalIndex(L"FindConsoleWindow"));
+            JournalIndex(L"ConsoleWindows"));
 }
 
 TEST_F(CommandsTest, StartRunTwiceLeavesOnlyTheSecondLine) {
@@ -367,7 +367,7 @@ TEST_F(CommandsTest, StartTypesNothingForAFolderTheConsoleWouldMisread) {
                 Optional(std::string("pushd \"%~dp0\" && (ren *.txt *.doc & popd)\r\n")));
     EXPECT_THAT(platform.notices,
                 ElementsAre(InfoNotice(L"请打开" + folder + L"\\tav.bat并运行。")));
-    EXPECT_EQ(state.ConsoleWnd, platform.consoleWindow);
+    EXPECT_EQ(state.ConsoleWnd, 0u);
     EXPECT_EQ(state.ConsoleLine, ExplorerCommand(folder));
     EXPECT_THAT(platform.posts, IsEmpty());
   }
@@ -382,12 +382,12 @@ TEST_F(CommandsTest, StartTypesNothingOnceTheWindowClosedDuringTheNotice) {
   EXPECT_THAT(platform.FileBytes(L"D:\\duzaz\\tav.bat"),
               Optional(std::string("pushd \"%~dp0\" && (ren *.txt *.doc & popd)\r\n")));
   EXPECT_THAT(platform.posts, IsEmpty());
-  EXPECT_THAT(journal, ::testing::Not(::testing::Contains(L"FindConsoleWindow")));
+  EXPECT_THAT(journal, ::testing::Not(::testing::Contains(L"ConsoleWindows")));
 }
 
 TEST_F(CommandsTest, StartTypesNothingWhenNoConsoleIsVisible) {
   platform.AddFolder(L"D:\\duzaz");
-  platform.consoleWindow = 0;
+  platform.consoles[0].shown = false;
   view.text1 = L"txt";
   view.text2 = L"doc";
   commands.WriteRenameScript();
@@ -395,6 +395,85 @@ TEST_F(CommandsTest, StartTypesNothingWhenNoConsoleIsVisible) {
   EXPECT_THAT(platform.posts, IsEmpty());
   EXPECT_EQ(state.ConsoleWnd, 0u);
   EXPECT_EQ(state.ConsoleLine, L"explorer D:\\duzaz");
+}
+
+// The system drops posts to the console of a program run as administrator (user interface
+// privilege isolation, PostMessage's documentation) and may report success all the same; a
+// console on another virtual desktop is shown but cloaked. Neither is a console to type into.
+TEST_F(CommandsTest, TheLineGoesToTheFirstConsoleTheUserSeesThatTakesIt) {
+  constexpr WindowHandle kFirst = 0x1001;
+  constexpr WindowHandle kSecond = 0x1002;
+  const std::wstring whole = L"explorer D:\\duzaz\r";
+  const struct {
+    const char* what;
+    test::FakeConsole first;
+    std::wstring toFirst;
+    std::wstring toSecond;
+    test::FakeConsole second = {.window = kSecond};
+  } cases[] = {
+      {"the first takes it", {.window = kFirst}, whole, L""},
+      {"the first hidden", {.window = kFirst, .shown = false}, L"", whole},
+      {"the first on another desktop", {.window = kFirst, .cloaked = true}, L"", whole},
+      {"the first run as administrator", {.window = kFirst, .above = true}, L"", whole},
+      {"the first refuses the first post", {.window = kFirst, .refuses = 0}, L"", whole},
+      {"the first refuses the second post", {.window = kFirst, .refuses = 1}, L"e", L""},
+      {"the first refuses the Enter", {.window = kFirst, .refuses = 17}, whole.substr(0, 17), L""},
+      {"all refuse",
+       {.window = kFirst, .refuses = 0},
+       L"",
+       L"",
+       {.window = kSecond, .above = true}},
+  };
+  platform.AddFolder(L"D:\\duzaz");
+  view.text1 = L"txt";
+  view.text2 = L"doc";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    platform.notices.clear();
+    platform.posts.clear();
+    platform.consoles = {c.first, c.second};
+    commands.WriteRenameScript();
+    const auto receivedBy = [&](WindowHandle window) {
+      std::vector<std::int32_t> codes;
+      for (const auto& post : platform.posts) {
+        if (post.window == window) codes.push_back(post.code);
+      }
+      return test::ReceivedText(codes);
+    };
+    EXPECT_EQ(receivedBy(kFirst), c.toFirst);
+    EXPECT_EQ(receivedBy(kSecond), c.toSecond);
+    const WindowHandle typedInto = !c.toFirst.empty() ? kFirst : !c.toSecond.empty() ? kSecond : 0;
+    EXPECT_EQ(state.ConsoleWnd, typedInto);
+    EXPECT_THAT(platform.notices, ElementsAre(InfoNotice(L"请打开D:\\duzaz\\tav.bat并运行。")));
+  }
+}
+
+// With UTF-8 as the ANSI code page (an option of Windows 10 1903 and later), GetCPInfo reports
+// characters of up to 4 bytes and no lead bytes, and the system cannot make a posted character of
+// more than one byte Unicode again: é (C3 A9) would arrive as something else.
+TEST_F(CommandsTest, WhereTheAnsiCodePageIsUtf8OnlyAnAsciiLineIsTyped) {
+  const struct {
+    std::wstring folder;
+    std::wstring received;
+  } cases[] = {
+      {L"C:\\data", L"explorer C:\\data\r"},
+      {L"C:\\Summer 2022", L"explorer \"C:\\Summer 2022\"\r"},
+      {L"C:\\café", L""},
+      {L"C:\\Жук", L""},
+      {L"C:\\数据", L""},
+  };
+  platform.ansiCodePage = 65001;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    platform.posts.clear();
+    platform.AddFolder(c.folder);
+    Pick(c.folder + L"\\a.txt");
+    view.text2 = L"doc";
+    commands.WriteRenameScript();
+    EXPECT_EQ(test::ReceivedText(PostedCodes()), c.received);
+    EXPECT_THAT(platform.FileBytes(c.folder + L"\\tav.bat"),
+                Optional(std::string("pushd \"%~dp0\" && (ren *.txt *.doc & popd)\r\n")));
+  }
 }
 
 TEST_F(CommandsTest, StartReportsAFailedWriteAndStops) {

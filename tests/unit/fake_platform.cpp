@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <stdexcept>
 
 #include "gbk.h"
 #include "workflow/rules.h"
@@ -144,7 +145,7 @@ OpStatus FakePlatform::WriteScriptLine(const std::wstring& path, const std::wstr
   if (auto failure = ForcedFailure(Op::WriteScriptLine)) return *failure;
   if (!FolderExists(ParentOf(path))) return kPathNotFound;
   if (IsFolder(path)) return kAccessDenied;
-  const auto bytes = ToGbk(line);
+  const auto bytes = ToAnsi(line);
   if (!bytes) return kNoTranslation;
   AddFile(path, *bytes + "\r\n");
   return OpStatus::Success();
@@ -157,17 +158,31 @@ OpStatus FakePlatform::LaunchHidden(const std::wstring& commandLine) {
   return OpStatus::Success();
 }
 
-WindowHandle FakePlatform::FindConsoleWindow() {
-  journal_.push_back(L"FindConsoleWindow");
-  return consoleWindow;
+std::vector<WindowHandle> FakePlatform::ConsoleWindows() {
+  journal_.push_back(L"ConsoleWindows");
+  std::vector<WindowHandle> windows;
+  for (const auto& console : consoles) windows.push_back(console.window);
+  return windows;
 }
 
-void FakePlatform::PostChar(WindowHandle window, std::int32_t code) {
+FakeConsole& FakePlatform::Console(WindowHandle window) {
+  const auto it = std::find_if(consoles.begin(), consoles.end(),
+                               [&](const FakeConsole& c) { return c.window == window; });
+  if (it == consoles.end()) throw std::logic_error("no such console window");
+  return *it;
+}
+
+bool FakePlatform::PostChar(WindowHandle window, std::int32_t code) {
+  FakeConsole& console = Console(window);
   journal_.push_back(L"PostChar " + std::to_wstring(code));
+  if (console.offered++ == console.refuses) return false;
   posts.push_back({window, code});
+  return true;
 }
 
-std::optional<std::string> FakePlatform::ToAnsi(std::wstring_view text) { return ToGbk(text); }
+std::optional<std::string> FakePlatform::ToAnsi(std::wstring_view text) {
+  return ansiCodePage == 65001 ? ToUtf8(text) : ToGbk(text);
+}
 
 void FakeView::SetText1(const std::wstring& text) {
   journal_.push_back(L"SetText1 " + text);

@@ -2,6 +2,7 @@
 // view with two strings. Both append to one shared journal so tests can check the order of steps.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -21,6 +22,17 @@ struct Notice {
   std::wstring title;
   Icon icon;
   bool operator==(const Notice&) const = default;
+};
+
+// A console window as the workflow sees it through the platform.
+struct FakeConsole {
+  WindowHandle window;
+  bool shown = true;
+  bool cloaked = false;  // on another virtual desktop
+  bool above = false;    // its program runs at a higher integrity level (as administrator)
+  // The one post, counted from 0, that it refuses (its queue full, say); it takes all others.
+  std::size_t refuses = SIZE_MAX;
+  std::size_t offered = 0;  // posts so far
 };
 
 struct PostedChar {
@@ -67,8 +79,12 @@ class FakePlatform : public Platform {
   std::wstring currentFolder = L"C:\\work";
   // Runs while a notice is open, as the user's other actions would.
   std::function<void()> whileNoticeOpen;
-  // The first visible console window; 0 when none is visible.
-  WindowHandle consoleWindow = 0x2A0F6;
+  // The console window that the user sees, first in the window order unless a test says more.
+  static constexpr WindowHandle consoleWindow = 0x2A0F6;
+  // The console windows, frontmost first.
+  std::vector<FakeConsole> consoles{{consoleWindow}};
+  // 936 (GBK) as on Chinese Windows, or 65001 where Windows uses UTF-8 as its ANSI code page.
+  unsigned ansiCodePage = 936;
   // Whether the console's code page is the ANSI one, as on Chinese Windows.
   bool consoleReadsAnsi = true;
 
@@ -90,8 +106,12 @@ class FakePlatform : public Platform {
   OpStatus RecycleMatching(const std::wstring& pattern) override;
   OpStatus WriteScriptLine(const std::wstring& path, const std::wstring& line) override;
   OpStatus LaunchHidden(const std::wstring& commandLine) override;
-  WindowHandle FindConsoleWindow() override;
-  void PostChar(WindowHandle window, std::int32_t code) override;
+  std::vector<WindowHandle> ConsoleWindows() override;
+  bool IsShown(WindowHandle window) override { return Console(window).shown; }
+  bool IsCloaked(WindowHandle window) override { return Console(window).cloaked; }
+  bool RunsAboveThisProgram(WindowHandle window) override { return Console(window).above; }
+  bool PostChar(WindowHandle window, std::int32_t code) override;
+  unsigned AnsiMaxCharBytes() override { return ansiCodePage == 65001 ? 4 : 2; }
   bool ConsoleReadsAnsi() override { return consoleReadsAnsi; }
   std::optional<std::string> ToAnsi(std::wstring_view text) override;
 
@@ -102,6 +122,7 @@ class FakePlatform : public Platform {
     std::wstring shortName;
   };
 
+  FakeConsole& Console(WindowHandle window);
   std::optional<OpStatus> ForcedFailure(Op op) const;
   bool FolderExists(const std::wstring& path) const;
   std::vector<std::wstring> Matches(const std::wstring& pattern) const;

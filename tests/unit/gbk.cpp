@@ -117,6 +117,39 @@ std::wstring FromGbkPrefix(std::string_view bytes) {
 
 }  // namespace
 
+std::optional<std::string> ToUtf8(std::wstring_view text) {
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    auto point = static_cast<std::uint32_t>(text[i]);
+    // Where wchar_t is UTF-16 (Windows), a character beyond the BMP comes as a surrogate pair.
+    if (point >= 0xD800 && point <= 0xDBFF && i + 1 < text.size()) {
+      const auto low = static_cast<std::uint32_t>(text[i + 1]);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        point = 0x10000 + ((point - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+      }
+    }
+    if ((point >= 0xD800 && point <= 0xDFFF) || point > 0x10FFFF) return std::nullopt;
+    const auto put = [&](std::uint32_t b) { bytes += static_cast<char>(b); };
+    if (point < 0x80) {
+      put(point);
+    } else if (point < 0x800) {
+      put(0xC0 | point >> 6);
+      put(0x80 | (point & 0x3F));
+    } else if (point < 0x10000) {
+      put(0xE0 | point >> 12);
+      put(0x80 | (point >> 6 & 0x3F));
+      put(0x80 | (point & 0x3F));
+    } else {
+      put(0xF0 | point >> 18);
+      put(0x80 | (point >> 12 & 0x3F));
+      put(0x80 | (point >> 6 & 0x3F));
+      put(0x80 | (point & 0x3F));
+    }
+  }
+  return bytes;
+}
+
 std::wstring ReceivedText(const std::vector<std::int32_t>& wParams) {
   std::wstring text;
   for (const std::int32_t wParam : wParams) {

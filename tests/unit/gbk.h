@@ -17,6 +17,10 @@ std::optional<std::string> ToGbk(std::wstring_view text);
 // The text that GBK bytes stand for, or nullopt when they are no valid GBK.
 std::optional<std::wstring> FromGbk(std::string_view bytes);
 
+// The UTF-8 bytes of text, the ANSI code page of a Windows set to use UTF-8 for it; nullopt for
+// a lone surrogate.
+std::optional<std::string> ToUtf8(std::wstring_view text);
+
 // The text that a window with a Unicode window procedure, such as a console's, receives for ANSI
 // WM_CHAR messages with these wParam values in a GBK system. The system reads each one as it
 // does: bits 0-7 as the first byte and, when they are not zero, bits 8-15 as the second byte of
