@@ -17,6 +17,9 @@
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #endif
+#ifndef LOAD_LIBRARY_SEARCH_USER_DIRS
+#define LOAD_LIBRARY_SEARCH_USER_DIRS 0x00000400
+#endif
 
 namespace tav {
 
@@ -393,7 +396,7 @@ std::wstring SystemErrorText(DWORD error) {
   return text;
 }
 
-bool LimitDllSearchToSystemFolder() {
+bool LimitDllSearchToTrustedFolders() {
   // Looked up, not imported: Windows 7 without KB2533623 would refuse to start a program that
   // imports it. There the DLLs the program loads itself still come from the system folder.
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
@@ -401,7 +404,8 @@ bool LimitDllSearchToSystemFolder() {
   const FARPROC address =
       kernel32 != nullptr ? ::GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
   return address != nullptr &&
-         std::bit_cast<SetDefaultDllDirectoriesFn>(address)(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
+         std::bit_cast<SetDefaultDllDirectoriesFn>(address)(LOAD_LIBRARY_SEARCH_SYSTEM32 |
+                                                            LOAD_LIBRARY_SEARCH_USER_DIRS) != FALSE;
 }
 
 void Win32Platform::NoticeBox(const std::wstring& text, const std::wstring& title, Icon icon) {

@@ -28,11 +28,13 @@ std::wstring WithLongPathPrefix(std::wstring_view fullPath);
 std::wstring SystemErrorText(DWORD error);
 
 // From now on every DLL that this process loads by its bare name, by the program or by Windows'
-// own code on its behalf (the Open dialog, the shell), is looked for in the system folder only:
-// one of that name planted in the program's folder or in the current folder (a Downloads folder,
-// say) is never loaded. Call it before anything else can load a DLL. False, changing nothing,
-// where this Windows lacks the call (Windows 7 without update KB2533623).
-bool LimitDllSearchToSystemFolder();
+// own code on its behalf (the Open dialog, the shell), is looked for in the system folder and in
+// the folders that code loaded into the process adds for its own DLLs (with AddDllDirectory, as
+// input methods and shell extensions do), and nowhere else: one of that name planted in the
+// program's folder or in the current folder (a Downloads folder, say) is never loaded. Call it
+// before anything else can load a DLL. False, changing nothing, where this Windows lacks the call
+// (Windows 7 without update KB2533623).
+bool LimitDllSearchToTrustedFolders();
 
 class Win32Platform final : public Platform {
  public:

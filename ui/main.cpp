@@ -12,7 +12,7 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   // Before anything can load a DLL: the program is often started from a Downloads folder, where
   // a DLL named like one that Windows loads into it may lie beside it.
-  tav::LimitDllSearchToSystemFolder();
+  tav::LimitDllSearchToTrustedFolders();
   // D: is often a card reader or an optical drive: without a disk, looking for D:\duzaz must
   // fail quietly and lead to the program's own notice, not to a system "no disk" box.
   ::SetErrorMode(::SetErrorMode(SEM_FAILCRITICALERRORS) | SEM_FAILCRITICALERRORS);

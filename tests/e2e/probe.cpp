@@ -148,10 +148,18 @@ bool Probe::Drop(HWND window, const std::vector<std::wstring>& paths) {
   return Ask(ProbeRequest::DropFiles, window, text).has_value();
 }
 
-std::optional<DWORD> Probe::LoadDll(const std::wstring& name) {
-  const auto answer = Ask(ProbeRequest::LoadDll, nullptr, name);
+std::optional<DWORD> Probe::ErrorNumber(ProbeRequest request, const std::wstring& text) {
+  const auto answer = Ask(request, nullptr, text);
   if (!answer || answer->empty()) return std::nullopt;
   return std::wcstoul(answer->c_str(), nullptr, 10);
+}
+
+std::optional<DWORD> Probe::LoadDll(const std::wstring& name) {
+  return ErrorNumber(ProbeRequest::LoadDll, name);
+}
+
+std::optional<DWORD> Probe::AddDllFolder(const std::wstring& folder) {
+  return ErrorNumber(ProbeRequest::AddDllFolder, folder);
 }
 
 }  // namespace tav::e2e

@@ -48,11 +48,15 @@ class Probe {
   bool Drop(HWND window, const std::vector<std::wstring>& paths);
   // The error with which LoadLibraryW of name fails inside TAV, 0 when it loads.
   std::optional<DWORD> LoadDll(const std::wstring& name);
+  // Adds folder to TAV's DLL search with AddDllDirectory; 0, or the error with which it failed.
+  std::optional<DWORD> AddDllFolder(const std::wstring& folder);
 
  private:
   explicit Probe(HANDLE process) : process_(process) {}
   // Runs the request in TAV; its answer, or nullopt when the probe could not answer.
   std::optional<std::wstring> Ask(ProbeRequest request, HWND window, const std::wstring& text);
+  // The decimal error number that the probe answers to request.
+  std::optional<DWORD> ErrorNumber(ProbeRequest request, const std::wstring& text);
 
   HANDLE process_;
   UniqueHandle mapping_;

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -214,6 +215,20 @@ bool LoadDll(const wchar_t* name, std::wstring& out) {
   return true;
 }
 
+bool AddDllFolder(const wchar_t* folder, std::wstring& out) {
+  // Looked up, as TAV looks up SetDefaultDllDirectories.
+  using AddDllDirectoryFn = void*(WINAPI*)(const wchar_t*);
+  const FARPROC address = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory");
+  if (!address) {
+    out = std::to_wstring(ERROR_PROC_NOT_FOUND);
+    return true;
+  }
+  // Kept for the life of the process, as such code keeps its folder.
+  const void* cookie = std::bit_cast<AddDllDirectoryFn>(address)(folder);
+  out = std::to_wstring(cookie ? 0 : GetLastError());
+  return true;
+}
+
 void Answer(ProbeBlock& block) {
   const HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(block.window));
   std::wstring answer;
@@ -233,6 +248,9 @@ void Answer(ProbeBlock& block) {
       break;
     case ProbeRequest::LoadDll:
       done = LoadDll(block.text, answer);
+      break;
+    case ProbeRequest::AddDllFolder:
+      done = AddDllFolder(block.text, answer);
       break;
   }
   block.answered = 0;

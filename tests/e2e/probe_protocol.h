@@ -33,6 +33,10 @@ enum class ProbeRequest : std::uint32_t {
   // Loads the DLL that text names, by a bare name or a path, with LoadLibraryW as code inside TAV
   // would, and unloads it again: 0 when it was loaded, otherwise the error number, in decimal.
   LoadDll = 5,
+  // Adds the folder that text names to the process's DLL search with AddDllDirectory, as an input
+  // method or a shell extension loaded into TAV does for its own DLLs: 0 when it was added,
+  // otherwise the error number, in decimal.
+  AddDllFolder = 6,
 };
 
 // The icons a message box shows: none, or one of the system's IDI_HAND, IDI_ASTERISK,

@@ -20,7 +20,8 @@ std::string PlainScript(const std::wstring& oldExt, const std::wstring& newExt);
 
 // Version record of the executable.
 void CheckVersionRecord(Report& report, const std::wstring& exe);
-// DLLs planted beside exe and in its current folder cRoot are not loaded by their bare names.
+// DLLs planted beside exe and in its current folder cRoot are not loaded by their bare names; one
+// in a folder that code inside TAV adds for its own DLLs is.
 void CheckPlantedDlls(Session& session, const std::wstring& exe, const std::wstring& cRoot);
 
 // The window right after start, at the screen's DPI: the focus, the caption, the status label,

@@ -336,7 +336,31 @@ void CheckPlantedDlls(Session& session, const std::wstring& exe, const std::wstr
   Report& report = session.report();
   Probe* probe = session.app().probe(report);
   if (!probe) return;
+  const auto outcome = [](std::optional<DWORD> error) {
+    return !error ? L"no answer" : *error == 0 ? L"loaded" : L"error " + std::to_wstring(*error);
+  };
   // Copies of the probe: loadable DLLs of TAV's processor type, with names found nowhere else.
+  const auto plant = [&](const std::wstring& what, const std::wstring& path) {
+    const bool planted = CopyFileW(BesideDriver(kProbeDll).c_str(), path.c_str(), FALSE) != FALSE;
+    const DWORD error = planted ? 0 : GetLastError();
+    return report.Check(planted, what + L": planted", path, L"error " + std::to_wstring(error));
+  };
+
+  // Code loaded into TAV (an input method, a shell extension in the Open dialog) adds a folder of
+  // its own DLLs to the search and loads them by their bare names.
+  const std::wstring userFolder = cRoot + L"\\tav-added-dlls";
+  const std::wstring userDll = L"tavplantuser.dll";
+  const std::wstring userPath = userFolder + L"\\" + userDll;
+  const std::wstring added = L"a DLL in a folder that code inside TAV adds with AddDllDirectory";
+  CreateDirectoryW(userFolder.c_str(), nullptr);
+  if (plant(added, userPath)) {
+    const auto folder = probe->AddDllFolder(userFolder);
+    report.Check(folder == 0, added + L": folder added", L"added", outcome(folder));
+    const auto bare = probe->LoadDll(userDll);
+    report.Check(bare == 0, added + L" loads by its bare name", L"loaded", outcome(bare));
+    DeleteFileW(userPath.c_str());
+  }
+
   const struct {
     const wchar_t* name;
     std::wstring folder;
@@ -345,19 +369,12 @@ void CheckPlantedDlls(Session& session, const std::wstring& exe, const std::wstr
       {L"tavplantexe.dll", exe.substr(0, exe.find_last_of(L"\\/")), L"beside TAV.exe"},
       {L"tavplantcwd.dll", cRoot, L"in TAV's current folder"},
   };
-  const auto outcome = [](std::optional<DWORD> error) {
-    return !error ? L"no answer" : *error == 0 ? L"loaded" : L"error " + std::to_wstring(*error);
-  };
-  for (const auto& plant : plants) {
-    const std::wstring what = std::wstring(L"a DLL planted ") + plant.where;
-    const std::wstring path = plant.folder + L"\\" + plant.name;
-    const bool planted = CopyFileW(BesideDriver(kProbeDll).c_str(), path.c_str(), FALSE) != FALSE;
-    const DWORD error = planted ? 0 : GetLastError();
-    if (!report.Check(planted, what + L": planted", path, L"error " + std::to_wstring(error))) {
-      continue;
-    }
+  for (const auto& planted : plants) {
+    const std::wstring what = std::wstring(L"a DLL planted ") + planted.where;
+    const std::wstring path = planted.folder + L"\\" + planted.name;
+    if (!plant(what, path)) continue;
     // The bare name first: once loaded, a module is found by its name wherever it came from.
-    const auto bare = probe->LoadDll(plant.name);
+    const auto bare = probe->LoadDll(planted.name);
     const auto full = probe->LoadDll(path);
     DeleteFileW(path.c_str());
     report.Check(bare == ERROR_MOD_NOT_FOUND, what + L" is not loaded by its bare name",
