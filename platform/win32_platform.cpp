@@ -691,7 +691,9 @@ bool Win32Platform::IsCloaked(WindowHandle window) {
 
 bool Win32Platform::RunsAboveThisProgram(WindowHandle handle) {
   // User Interface Privilege Isolation lets a program post only to windows of programs of its own
-  // or a lower integrity level; a post to one above is dropped, and may still report success.
+  // or a lower integrity level (PostMessage's documentation: a blocked post fails with error 5;
+  // Microsoft's notes on UIPI say that some such calls report success and drop the message), so
+  // the levels are compared before anything is posted.
   DWORD processId = 0;
   if (::GetWindowThreadProcessId(reinterpret_cast<HWND>(handle), &processId) == 0) return false;
   const UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));

@@ -87,7 +87,7 @@ class Win32Platform final : public Platform {
   // The shell's file operation and COM, which it may need, are loaded when 清除 first runs.
   bool LoadRecycler();
   // The window manager's library, which tells a window on another virtual desktop, is loaded
-  // when first needed; false where it cannot be (no such call before Windows Vista).
+  // when first needed, and only once tried; false where it cannot be loaded.
   bool LoadWindowManager();
   // Moves the file name in folder (absolute, plain, ending in a separator) to the Recycle Bin;
   // shown is its path as the user gave it, for the failure's text.
