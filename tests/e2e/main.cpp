@@ -6,9 +6,11 @@
 // expects D: to be an empty drive of about a megabyte that it may fill, "broken" expects
 // D:\duzaz to be an entry that cannot be listed (a link that loops) and cmd.exe to be no
 // program, "hidpi" a screen of 144 DPI, where it checks the window as it looks at start;
-// "pictures" takes the README's pictures with scripts/pictures, in C_FOLDER at 96 DPI. C_FOLDER
-// is an empty folder on C: for the chosen-folder stories. TAV_EXE defaults to TAV.exe beside the
-// driver. Prints one line per check and "N passed, M failed" last; exits 1 when a check failed.
+// "utf8" the ANSI code page UTF-8 (a Unix locale that Wine gives no other code page), where it
+// checks the typed line; "pictures" takes the README's pictures with scripts/pictures, in C_FOLDER
+// at 96 DPI. C_FOLDER is an empty folder on C: for the chosen-folder stories. TAV_EXE defaults to
+// TAV.exe beside the driver. Prints one line per check and "N passed, M failed" last; exits 1 when
+// a check failed.
 #include <windows.h>
 
 #include <string>
@@ -76,6 +78,7 @@ constexpr ShortPhase kShortPhases[] = {
      }},
     {L"hidpi", false,
      [](Session& session, const std::wstring&) { CheckFreshWindow(session, 144); }},
+    {L"utf8", false, CheckPickedFoldersInUtf8},
     {L"pictures", false, TakePictures},
 };
 
@@ -108,9 +111,10 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring phase = argc > 1 ? argv[1] : L"";
   const ShortPhase* shortPhase = FindShortPhase(phase);
   if (argc < 3 || (phase != L"main" && shortPhase == nullptr)) {
-    report.Fail(L"arguments",
-                L"PHASE (main, nodrive, fulldisk, broken, hidpi or pictures) C_FOLDER [TAV_EXE]",
-                std::to_wstring(argc - 1) + L" arguments");
+    report.Fail(
+        L"arguments",
+        L"PHASE (main, nodrive, fulldisk, broken, hidpi, utf8 or pictures) C_FOLDER [TAV_EXE]",
+        std::to_wstring(argc - 1) + L" arguments");
     report.PrintTotals();
     return 2;
   }

@@ -1,6 +1,7 @@
 // The user stories the driver plays through the real program, grouped by the folder they work in.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,18 @@ void CheckFullDisk(Session& session);
 // Chosen-folder mode: cRoot is a fresh folder on C:.
 void CheckChosenFolder(Session& session, const std::wstring& cRoot);
 void CheckPickedFolders(Session& session, const std::wstring& cRoot);
+// The same where Windows uses UTF-8 as its ANSI code page: only an ASCII line is typed.
+void CheckPickedFoldersInUtf8(Session& session, const std::wstring& cRoot);
+// A file picked in folder with 目录, then 开始 and 清除: the box, the label, the notice, the script
+// and what the console receives (typed, or nothing where typed is empty).
+struct PickedFolder {
+  const wchar_t* what;
+  std::wstring folder;
+  std::wstring file;
+  std::wstring ext;    // Text1 after the pick
+  std::wstring typed;  // the console line; empty when nothing may be typed
+};
+void PlayPickedFolders(Session& session, std::span<const PickedFolder> cases);
 void CheckChosenFolderFailures(Session& session, const std::wstring& cRoot);
 void CheckLongPickedPath(Session& session, const std::wstring& cRoot);
 void CheckCancelledPick(Session& session);
