@@ -1,16 +1,41 @@
+# shellcheck shell=bash
 # Shared by scripts/run, scripts/test and scripts/bench: packages, locale, Wine prefix, display.
 # Source it from bash; every function prints what it does on stderr only when it has work to do.
 
 TAV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
+# tav_check_checkout_path PATH: fails, with one line, when PATH holds a character that a shell
+# reads. Debian's windres joins its preprocessor's command (the include folders and the .rc file,
+# all under the checkout) into one string for sh without quoting it for the shell, so such a
+# checkout would fail in the middle of the build. Spaces and Chinese characters are fine.
+# CMakeLists.txt makes the same check when a build folder is configured.
+tav_check_checkout_path() {
+  local special=$'&\'"`$;|<>()*?[\\\t\n' i ch name
+  for ((i = 0; i < ${#1}; i++)); do
+    ch=${1:i:1}
+    [[ $special == *"$ch"* ]] || continue
+    case $ch in
+      $'\t') name="a tab" ;;
+      $'\n') name="a line break" ;;
+      "'") name="\"'\"" ;;
+      *) name="'$ch'" ;;
+    esac
+    local shown=${1//$'\n'/\\n}
+    echo "The checkout path ${shown//$'\t'/\\t} holds $name, which the shell of the resource compiler reads: move the checkout to a path without it" >&2
+    return 1
+  done
+}
+tav_check_checkout_path "$TAV_ROOT" || exit 2
+
 # Packages every script needs: native and cross compilers, GoogleTest (built, and as sources for
 # the cross build), Wine for 64- and 32-bit programs, a virtual display, CJK fonts, screenshots and
 # reading them back (OCR), the Chinese locale, clang's libFuzzer runtime, zip checks for the
-# release and gdb, which reads the Unix stacks of a stalled end-to-end phase. Every name is one
-# that Debian 12 and 13 both carry without a version in it, so that each release gets its own.
+# release, gdb, which reads the Unix stacks of a stalled end-to-end phase, and shellcheck, which
+# the test command runs on every script. Every name is one that Debian 12 and 13 both carry
+# without a version in it, so that each release gets its own.
 TAV_PACKAGES=(cmake ninja-build g++ clang libclang-rt-dev libgtest-dev libgmock-dev
   googletest mingw-w64 wine wine64 wine32:i386 xvfb x11-utils locales fonts-wqy-zenhei fonts-wine
-  imagemagick python3 gdb
+  imagemagick python3 gdb shellcheck
   fonts-arphic-gbsn00lp tesseract-ocr tesseract-ocr-chi-sim)
 # One formatter on every release: a file formatted by one major version of clang-format can fail
 # another's check. Debian 12 and 13 both carry clang-format-19 (12 in its main suite since a
@@ -70,15 +95,18 @@ tav_wine_loader() {
   if [ -z "${TAV_WINE32_READY:-}" ]; then
     if [ -n "${TAV_WINE32:-}" ]; then
       tav_check_forced_wine32_route || exit 2
+      TAV_WINE32_WHY="TAV_WINE32=none was set"
     else
       TAV_WINE32=$(tav_wine32_route)
+      TAV_WINE32_WHY="the kernel runs no 32-bit code, and the emulator can be registered neither in a user namespace (Linux 6.7 or later) nor machine-wide (root)"
       if tav_wine32_emulated && ! tav_fetch_qemu_i386; then
-        echo "The emulator for 32-bit programs could not be fetched" >&2
+        TAV_WINE32_WHY="the kernel runs no 32-bit code, and the emulator for 32-bit programs could not be fetched"
         TAV_WINE32=none
       fi
     fi
-    [ "$TAV_WINE32" != none ] || echo "This machine runs no 32-bit programs: Wine runs 64-bit Windows programs only" >&2
-    export TAV_WINE32 TAV_WINE32_READY=1
+    [ "$TAV_WINE32" != none ] || echo "Wine runs 64-bit Windows programs only here: $TAV_WINE32_WHY" >&2
+    # Why there is no route, for the SKIP lines of the scripts started from here.
+    export TAV_WINE32 TAV_WINE32_WHY TAV_WINE32_READY=1
     [ "$TAV_WINE32" != global ] || tav_register_i386_for_run
   fi
   local bin="$TAV_ROOT/build/wine-bin" name
@@ -237,11 +265,27 @@ tav_wine_teardown() {
   return 0
 }
 
+# tav_skip WHAT REASON: says that WHAT cannot run and why, counted in TAV_SKIPPED. REASON is what
+# actually failed. Under CI=true a skip fails the run (tav_check_skips): on CI's machine
+# everything can run.
+TAV_SKIPPED=0
+tav_skip() {
+  echo "SKIP - $1: $2"
+  TAV_SKIPPED=$((TAV_SKIPPED + 1))
+}
+
+# tav_check_skips: fails, with a line that says so, when CI=true and something was skipped.
+tav_check_skips() {
+  [ "${CI:-}" = true ] && [ "$TAV_SKIPPED" -gt 0 ] || return 0
+  echo "FAIL - CI=true: nothing may be skipped on CI's machine (skipped: $TAV_SKIPPED)"
+  return 1
+}
+
 # tav_skip_without_wine32 WHAT: true (after a SKIP line) when 32-bit programs cannot run here.
 tav_skip_without_wine32() {
   tav_wine_loader
   [ "$TAV_WINE32" = none ] || return 1
-  echo "SKIP - $1: this machine runs no 32-bit programs"
+  tav_skip "$1" "no 32-bit programs run here: ${TAV_WINE32_WHY:-TAV_WINE32=none was set}"
 }
 
 # Wine takes its ANSI code page from the Unix locale: zh_CN.UTF-8 gives code page 936 (GBK).
@@ -324,6 +368,7 @@ tav_ensure_display() {
   read -r -t 20 n <"$fifo" || { echo "Xvfb did not start" >&2; rm -f "$fifo"; return 1; }
   rm -f "$fifo"
   export DISPLAY=":$n"
+  # shellcheck disable=SC2034 # read by the scripts that source this file
   TAV_HEADLESS=1
 }
 
@@ -391,8 +436,8 @@ tav_wine_fonts() {
 # same pixels (no time stamps). Taken again until two takes agree, so that a paint still on its way
 # to the screen cannot end up half in the picture.
 tav_screen_picture() {
-  local geometry=$1 file=$2 previous="" current tries
-  for tries in 1 2 3 4 5 6 7 8 9 10; do
+  local geometry=$1 file=$2 previous="" current
+  for _ in 1 2 3 4 5 6 7 8 9 10; do
     current=$(import -window root -crop "$geometry" +repage rgb:- | sha256sum)
     [ "$current" = "$previous" ] && break
     previous=$current

@@ -15,7 +15,7 @@ ConsoleStandIn::ConsoleStandIn() {
   InitializeCriticalSection(&lock_);
   started_ = UniqueHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   thread_ = UniqueHandle(CreateThread(nullptr, 0, &ConsoleStandIn::ThreadMain, this, 0, nullptr));
-  if (thread_) WaitForSingleObject(started_.get(), 5000);
+  if (thread_) WaitForSingleObject(started_.get(), kShowWaitMs);
 }
 
 ConsoleStandIn::~ConsoleStandIn() {
@@ -104,7 +104,8 @@ bool ConsoleStandIn::Drain() {
   if (!visible_ || !PostMessageW(visible_, kDrainMarker, static_cast<WPARAM>(token), 0)) {
     return false;
   }
-  return WaitUntil([&] { return InterlockedCompareExchange(&drained_, 0, 0) == token; }, 3000);
+  return WaitUntil([&] { return InterlockedCompareExchange(&drained_, 0, 0) == token; },
+                   kShowWaitMs);
 }
 
 ReceivedText ConsoleStandIn::Received() const {

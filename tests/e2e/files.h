@@ -33,7 +33,8 @@ std::vector<std::wstring> Differences(const TreeSnapshot& before, const TreeSnap
 // its current folder, as a user's console would, and waits for it; cmd's exit code, or nullopt
 // when it could not be started or did not end within timeoutMs (it is then ended).
 std::optional<DWORD> RunInterpreter(const std::wstring& commandLine,
-                                    const std::wstring& currentFolder, DWORD timeoutMs = 20000);
+                                    const std::wstring& currentFolder,
+                                    DWORD timeoutMs = kShowWaitMs);
 
 // A folder of its own holding a copy of the driver named explorer.exe. Started by that name, the
 // driver only records its arguments (see RecordArgumentsAsExplorer), and a command interpreter

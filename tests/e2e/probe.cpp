@@ -12,7 +12,8 @@ namespace tav::e2e {
 
 namespace {
 
-constexpr DWORD kProbeWaitMs = 5000;
+// The probe answers from TAV's process, as busy as TAV is, and Ask ends when TAV ends.
+constexpr DWORD kProbeWaitMs = kShowWaitMs;
 
 UniqueHandle MakeProbeEvent(DWORD processId, const wchar_t* what) {
   return UniqueHandle(

@@ -306,7 +306,7 @@ void CheckDrops(Session& session, const std::wstring& cRoot) {
   const std::wstring duringDialog = L"a drop while the Open dialog is open";
   session.BeginStep();
   session.Menu(ids::kMenuDirectory);
-  if (const HWND dialog = WaitForOpenDialog(session.app().processId(), kNoticeWaitMs)) {
+  if (const HWND dialog = WaitForOpenDialog(session.app().processId(), kShowWaitMs)) {
     session.Drop(duringDialog, {one + L"\\photo.JPG"});
     CancelOpenDialog(dialog);
   } else {

@@ -30,7 +30,6 @@ std::wstring VersionString(const std::vector<char>& record, const std::wstring& 
 }
 
 constexpr wchar_t kNoWorkFolder[] = L"没有找到D:\\duzaz文件夹，请单击创建。";
-constexpr DWORD kFocusWaitMs = 2000;
 // A key that opens a notice does so at once; a second is ample to be sure none comes.
 constexpr DWORD kEnterQuietMs = 1000;
 
@@ -73,9 +72,9 @@ bool ExpectFocus(Session& session, const std::wstring& what, HWND control) {
   const bool there = WaitUntil(
       [&] {
         focus = FocusOf(app.main);
-        return focus == control;
+        return focus == control || !app.Running();
       },
-      kFocusWaitMs);
+      kShowWaitMs);
   return session.report().Check(there, what + L": the focus is on " + ControlName(app, control),
                                 ControlName(app, control), ControlName(app, focus));
 }
@@ -117,9 +116,9 @@ void ExpectEndsQuietly(Report& report, TavApp& app, const std::wstring& what) {
         if (WaitForNotice(app.processId(), 0, nullptr)) noticeShown = true;
         return !app.Running();
       },
-      5000);
+      kShowWaitMs);
   report.Check(ended && !noticeShown, what + L" ends the process without a notice",
-               L"the process gone within 5 s, no notice",
+               L"the process gone " + Within(kShowWaitMs) + L", no notice",
                std::wstring(ended ? L"ended" : L"still running") +
                    (noticeShown ? L" after showing a notice" : L""));
 }
@@ -487,7 +486,7 @@ void CheckOneCommandAtATime(Session& session) {
   const std::wstring inDialog = L"commands while the Open dialog is open";
   session.BeginStep();
   session.Menu(ids::kMenuDirectory);
-  if (HWND dialog = WaitForOpenDialog(app.processId(), 5000)) {
+  if (HWND dialog = WaitForOpenDialog(app.processId(), kShowWaitMs)) {
     deliverEveryCommand();
     Sleep(kEnterQuietMs);
     session.report().Check(countNotices() == 1, inDialog + L": only the dialog on the screen", L"1",
@@ -514,8 +513,8 @@ void CheckExitDuringNotice(Report& report, ConsoleStandIn& console, const std::w
   session.ClickStart();
   if (!session.TakeNotice(what)) return;
   PostMessageW(app->exit, BM_CLICK, 0, 0);
-  report.Check(app->WaitForExit(5000), what + L": the program ends", L"ended within 5 s",
-               L"still running");
+  report.Check(app->WaitForExit(kShowWaitMs), what + L": the program ends",
+               L"ended " + Within(kShowWaitMs), L"still running");
   session.ExpectNothingTyped(what);
   session.ExpectFile(what, kWorkScript, PlainScript(L"txt", L"doc"));
 }
@@ -577,7 +576,7 @@ void CheckMenu(Session& session) {
   } items[] = {
       {L"目录",
        [](Session& s, const std::wstring& what) {
-         const HWND dialog = WaitForOpenDialog(s.app().processId(), kNoticeWaitMs);
+         const HWND dialog = WaitForOpenDialog(s.app().processId(), kShowWaitMs);
          if (s.report().Check(dialog != nullptr, what + L": the Open dialog appears",
                               Quote(kOpenDialogTitle), L"no such dialog")) {
            CancelOpenDialog(dialog);

@@ -17,9 +17,10 @@
 
 namespace tav::e2e {
 
+// How long the program, back in its message loop, must show nothing for a check that nothing
+// happens. Such checks are short and fixed: waiting for something that must not come has no end
+// to wait for.
 inline constexpr DWORD kQuietWaitMs = 150;
-// How long a notice or the Open dialog may take to appear.
-inline constexpr DWORD kNoticeWaitMs = 5000;
 
 class TavApp {
  public:

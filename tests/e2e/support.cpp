@@ -117,6 +117,10 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   }
 }
 
+std::wstring Within(DWORD timeoutMs) {
+  return L"within " + std::to_wstring(timeoutMs / 1000) + L" s";
+}
+
 std::wstring BesideDriver(const std::wstring& name) {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);

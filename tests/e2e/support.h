@@ -46,6 +46,17 @@ class Report {
 // Calls done every 20 ms until it returns true or timeoutMs has passed; returns its last answer.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
+// The longest the driver waits for something TAV shows or does: a window, a notice, the Open
+// dialog, a label, the focus, a console line, an answer to a message, the end of the process.
+// Each such wait ends as soon as the thing is there or the process has ended; a TAV that stops
+// answering ends the run within the watchdog's 10 s. So only a program that answers yet never
+// shows it waits this long, and a busy machine, which only makes TAV slow, never reaches it.
+// Waits that check that nothing happens are short and fixed instead (see session.h).
+inline constexpr DWORD kShowWaitMs = 60000;
+
+// The bound for a report line: "none within 60 s".
+std::wstring Within(DWORD timeoutMs);
+
 class UniqueHandle {
  public:
   UniqueHandle() = default;

@@ -7,7 +7,8 @@ namespace tav::e2e {
 
 namespace {
 
-constexpr DWORD kMessageTimeoutMs = 3000;
+// A click that a button has not acted on by then is sent once more as the command it stands for.
+constexpr DWORD kClickTakenMs = 2000;
 constexpr int kNoticeTextId = 0xFFFF;
 constexpr int kFileNameCombo = 0x47C;  // cmb13 of the common Open dialog
 constexpr int kFileNameEdit = 0x480;   // edt1 of the common Open dialog
@@ -55,11 +56,24 @@ bool IsNoticeBox(HWND window) {
 bool Press(HWND dialog, int id) {
   HWND button = FindDescendant(dialog, id, L"Button");
   if (button) PostMessageW(button, BM_CLICK, 0, 0);
-  if (WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 2000)) return true;
+  const auto gone = [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); };
+  if (WaitUntil(gone, kClickTakenMs)) return true;
   // The button did not react to the click: fall back to the command it would send.
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-  return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 3000);
+  return WaitUntil(gone, kShowWaitMs);
 }
+
+// Whether the process has ended; a wait for one of its windows need not go on then.
+class ProcessEnd {
+ public:
+  explicit ProcessEnd(DWORD processId) : process_(OpenProcess(SYNCHRONIZE, FALSE, processId)) {}
+  bool reached() const {
+    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0;
+  }
+
+ private:
+  UniqueHandle process_;
+};
 
 // The static control that shows the box's icon; nullptr when the box shows none.
 HWND NoticeIconControl(HWND box) {
@@ -90,15 +104,15 @@ std::wstring ClassOf(HWND window) {
 }
 
 std::wstring TextOf(HWND window) {
+  // A busy TAV answers late, not never: the watchdog ends the run if it stops answering at all.
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
-                           &length)) {
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kShowWaitMs, &length)) {
     return L"<no answer>";
   }
   std::wstring text(length + 1, L'\0');
   DWORD_PTR copied = 0;
   if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                           SMTO_ABORTIFHUNG, kMessageTimeoutMs, &copied)) {
+                           SMTO_NORMAL, kShowWaitMs, &copied)) {
     return L"<no answer>";
   }
   text.resize(copied);
@@ -108,13 +122,12 @@ std::wstring TextOf(HWND window) {
 bool SetTextOf(HWND window, const std::wstring& text) {
   DWORD_PTR result = 0;
   return SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                             SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result) != 0;
+                             SMTO_NORMAL, kShowWaitMs, &result) != 0;
 }
 
 bool Sync(HWND window) {
   DWORD_PTR result = 0;
-  return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result) !=
-         0;
+  return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kShowWaitMs, &result) != 0;
 }
 
 std::vector<HWND> TopLevelWindowsOf(DWORD processId) {
@@ -167,12 +180,13 @@ std::wstring NameOf(NoticeIcon icon) {
 
 std::optional<Notice> WaitForNotice(DWORD processId, DWORD timeoutMs, Probe* probe) {
   HWND box = nullptr;
+  const ProcessEnd end(processId);
   WaitUntil(
       [&] {
         for (HWND window : TopLevelWindowsOf(processId)) {
           if (IsNoticeBox(window)) box = window;
         }
-        return box != nullptr;
+        return box != nullptr || end.reached();
       },
       timeoutMs);
   if (!box) return std::nullopt;
@@ -194,12 +208,13 @@ bool AnswerNotice(HWND box, int button) { return Press(box, button); }
 
 HWND WaitForOpenDialog(DWORD processId, DWORD timeoutMs) {
   HWND dialog = nullptr;
+  const ProcessEnd end(processId);
   WaitUntil(
       [&] {
         for (HWND window : TopLevelWindowsOf(processId)) {
           if (IsDialog(window) && TextOf(window) == kOpenDialogTitle) dialog = window;
         }
-        return dialog != nullptr;
+        return dialog != nullptr || end.reached();
       },
       timeoutMs);
   return dialog;
@@ -236,7 +251,7 @@ bool ChooseInOpenDialog(HWND dialog, const std::wstring& path, std::wstring& rem
         }
         return false;
       },
-      4000);
+      kShowWaitMs);
   return gone;
 }
 
