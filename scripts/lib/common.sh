@@ -288,14 +288,20 @@ tav_skip_without_wine32() {
   tav_skip "$1" "no 32-bit programs run here: ${TAV_WINE32_WHY:-TAV_WINE32=none was set}"
 }
 
-# Wine takes its ANSI code page from the Unix locale: zh_CN.UTF-8 gives code page 936 (GBK).
+# Wine takes its ANSI code page from the Unix locale: zh_CN.UTF-8 gives code page 936 (GBK). A
+# locale whose Windows counterpart has no ANSI code page of its own gives 65001 for the ANSI and
+# the OEM code page, as Windows does with its option to use UTF-8 for them.
+TAV_UTF8_LOCALE=hi_IN.UTF-8
 tav_setup_locale() {
-  if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
-    echo "Generating the zh_CN.UTF-8 locale" >&2
-    tav_sudo sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | tav_sudo tee -a /etc/locale.gen >/dev/null
+  local locale
+  for locale in zh_CN.UTF-8 "$TAV_UTF8_LOCALE"; do
+    # locale -a spells the charset "utf8".
+    locale -a 2>/dev/null | grep -qix "${locale%%.*}\.utf-\?8" && continue
+    echo "Generating the $locale locale" >&2
+    tav_sudo sed -i "s/^# *\($locale UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^$locale UTF-8" /etc/locale.gen || echo "$locale UTF-8" | tav_sudo tee -a /etc/locale.gen >/dev/null
     tav_sudo locale-gen >/dev/null
-  fi
+  done
 }
 
 # tav_wine_prefix DIR: use (and create once) a Wine prefix of the project's own.
