@@ -31,9 +31,12 @@ class CommandsTest : public ::testing::Test {
     commands.AnalyseChosenFile();
   }
 
-  std::vector<std::int32_t> PostedCodes() const {
+  // The codes posted, to every window or only to the one given.
+  std::vector<std::int32_t> PostedCodes(std::optional<WindowHandle> window = {}) const {
     std::vector<std::int32_t> codes;
-    for (const auto& post : platform.posts) codes.push_back(post.code);
+    for (const auto& post : platform.posts) {
+      if (!window || post.window == *window) codes.push_back(post.code);
+    }
     return codes;
   }
 
@@ -442,15 +445,8 @@ TEST_F(CommandsTest, TheLineGoesToTheFirstConsoleTheUserSeesThatTakesIt) {
     platform.posts.clear();
     platform.consoles = {c.first, c.second};
     commands.WriteRenameScript();
-    const auto receivedBy = [&](WindowHandle window) {
-      std::vector<std::int32_t> codes;
-      for (const auto& post : platform.posts) {
-        if (post.window == window) codes.push_back(post.code);
-      }
-      return test::ReceivedText(codes);
-    };
-    EXPECT_EQ(receivedBy(kFirst), c.toFirst);
-    EXPECT_EQ(receivedBy(kSecond), c.toSecond);
+    EXPECT_EQ(test::ReceivedText(PostedCodes(kFirst)), c.toFirst);
+    EXPECT_EQ(test::ReceivedText(PostedCodes(kSecond)), c.toSecond);
     const WindowHandle typedInto = !c.toFirst.empty() ? kFirst : !c.toSecond.empty() ? kSecond : 0;
     EXPECT_EQ(state.ConsoleWnd, typedInto);
     EXPECT_THAT(platform.notices, ElementsAre(InfoNotice(L"请打开D:\\duzaz\\tav.bat并运行。")));
