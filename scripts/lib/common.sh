@@ -57,6 +57,34 @@ tav_default_sigint() {
   unset TAV_SIGINT_RESET
 }
 
+# tav_in_own_group COMMAND...: runs COMMAND in a process group of its own and waits for it. A
+# Ctrl-C at the terminal then reaches only the script, whose trap passes it on to the whole group
+# with tav_end_group: so every test started under it gets SIGTERM and cleans up, ctest or not.
+TAV_GROUP=''
+tav_in_own_group() {
+  set -m
+  "$@" &
+  TAV_GROUP=$!
+  set +m
+  local rc=0
+  wait "$TAV_GROUP" || rc=$?
+  TAV_GROUP=''
+  return "$rc"
+}
+
+# tav_end_group: SIGTERM to the group, then waits until all of it has ended (after 60 s SIGKILL).
+tav_end_group() {
+  [ -n "$TAV_GROUP" ] || return 0
+  kill -TERM -- "-$TAV_GROUP" 2>/dev/null
+  local deadline=$((SECONDS + 60))
+  while kill -0 -- "-$TAV_GROUP" 2>/dev/null; do
+    [ "$SECONDS" -lt "$deadline" ] || kill -KILL -- "-$TAV_GROUP" 2>/dev/null
+    sleep 0.2
+  done
+  wait "$TAV_GROUP" 2>/dev/null
+  TAV_GROUP=''
+}
+
 tav_sudo() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
@@ -288,6 +316,15 @@ tav_skip_without_wine32() {
   tav_skip "$1" "no 32-bit programs run here: ${TAV_WINE32_WHY:-TAV_WINE32=none was set}"
 }
 
+# tav_pe_bits FILE: the processor type of a Windows program, 32 or 64; nothing for another file.
+tav_pe_bits() {
+  local header machine
+  [ "$(head -c 2 "$1" 2>/dev/null)" = MZ ] || return 0
+  header=$(od -An -t u4 -j 60 -N 4 "$1" | tr -d ' ')
+  machine=$(od -An -t x2 -j $((header + 4)) -N 2 "$1" | tr -d ' ')
+  if [ "$machine" = 014c ]; then echo 32; else echo 64; fi
+}
+
 # Wine takes its ANSI code page from the Unix locale: zh_CN.UTF-8 gives code page 936 (GBK). A
 # locale whose Windows counterpart has no ANSI code page of its own gives 65001 for the ANSI and
 # the OEM code page, as Windows does with its option to use UTF-8 for them.
@@ -307,7 +344,8 @@ tav_setup_locale() {
 # tav_wine_prefix DIR: use (and create once) a Wine prefix of the project's own.
 tav_wine_prefix() {
   tav_wine_loader
-  export WINEPREFIX=$1
+  export WINEPREFIX
+  WINEPREFIX=$(realpath -m "$1")
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
