@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Sums up CTest's JUnit files (ctest --output-junit) in checks, not in tests.
 
-  test-results.py totals FILE...   FILE: NAME.xml; the SKIP lines of the skipped tests, a line per
-                                   test that gives totals of its own, and the closing line
+  test-results.py totals [--per-file] FILE...
+                                   FILE: NAME.xml; the SKIP lines of the skipped tests, a line per
+                                   test that gives totals of its own (with --per-file, a line per
+                                   FILE instead), and the closing line
   test-results.py rounds FILE...   FILE: NAME.ROUND.xml; per test of each NAME, how many rounds
                                    were good, and the failures and last lines of each bad one
 
@@ -50,25 +52,34 @@ def closing_line(sums):
     if skipped and os.environ.get("CI") == "true":
         print(f"FAIL - CI=true: nothing may be skipped on CI's machine (skipped: {skipped})")
         failed += 1
-    print(f"{passed} passed, {failed} failed, {skipped} skipped")
+    print(summary((passed, failed, skipped)))
     return 1 if failed else 0
+
+
+def summary(sums):
+    return "{} passed, {} failed, {} skipped".format(*sums)
 
 
 def add(sums, more):
     return tuple(a + b for a, b in zip(sums, more))
 
 
-def totals(paths):
+def totals(paths, per_file):
     sums = (0, 0, 0)
+    top = os.path.commonpath([os.path.dirname(os.path.abspath(path)) for path in paths])
     for path in paths:
         name = os.path.basename(path).removesuffix(".xml")
+        of_file = (0, 0, 0)
         for test, status, seconds, lines in tests_of(path):
             counted = checks(status, lines)
-            sums = add(sums, counted)
+            of_file = add(of_file, counted)
             if counted[2]:
                 print("\n".join(line for line in lines if line.startswith("SKIP - ")) or f"SKIP - {name} {test}")
-            elif any(re.match(r"^\d+ passed, \d+ failed$", line) for line in lines):
+            elif not per_file and any(re.match(r"^\d+ passed, \d+ failed$", line) for line in lines):
                 print(f"# {name} {test}: {counted[0]} passed, {counted[1]} failed ({seconds:.0f} s)")
+        if per_file:
+            print(f"# {os.path.relpath(path, top).removesuffix('.xml')}: {summary(of_file)}")
+        sums = add(sums, of_file)
     return closing_line(sums)
 
 
@@ -79,7 +90,7 @@ def last_lines(lines):
     return failures + ["..."] + lines[:stall][-6:]
 
 
-def rounds(paths):
+def rounds(paths, _):
     sums = (0, 0, 0)
     runs = {}
     for path in paths:
@@ -101,4 +112,5 @@ def rounds(paths):
 if __name__ == "__main__":
     if len(sys.argv) < 2 or sys.argv[1] not in ("totals", "rounds"):
         sys.exit(__doc__)
-    sys.exit((totals if sys.argv[1] == "totals" else rounds)(sys.argv[2:]))
+    per_file = sys.argv[2:3] == ["--per-file"]
+    sys.exit((totals if sys.argv[1] == "totals" else rounds)(sys.argv[2 + per_file :], per_file))
