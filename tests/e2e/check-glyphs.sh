@@ -7,7 +7,7 @@
 # and at least 3 others in the readings that hold it; the model takes a well drawn 修 for 收 now
 # and then, so one word may be missing.
 #
-#   scripts/lib/check-glyphs.sh PICTURE.png...
+#   tests/e2e/check-glyphs.sh PICTURE.png...
 set -euo pipefail
 words=(当前目录 帮助 关于 修改前 修改后)
 failed=0
