@@ -10,20 +10,17 @@ TAV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # checkout would fail in the middle of the build. Spaces and Chinese characters are fine.
 # CMakeLists.txt makes the same check when a build folder is configured.
 tav_check_checkout_path() {
-  local special=$'&\'"`$;|<>()*?[\\\t\n' i ch name
-  for ((i = 0; i < ${#1}; i++)); do
-    ch=${1:i:1}
-    [[ $special == *"$ch"* ]] || continue
-    case $ch in
-      $'\t') name="a tab" ;;
-      $'\n') name="a line break" ;;
-      "'") name="\"'\"" ;;
-      *) name="'$ch'" ;;
-    esac
-    local shown=${1//$'\n'/\\n}
-    echo "The checkout path ${shown//$'\t'/\\t} holds $name, which the shell of the resource compiler reads: move the checkout to a path without it" >&2
-    return 1
-  done
+  local special=$'[&\'"`$;|<>()*?[\\\t\n]' name
+  [[ $1 =~ $special ]] || return 0
+  case ${BASH_REMATCH[0]} in
+    $'\t') name="a tab" ;;
+    $'\n') name="a line break" ;;
+    "'") name="\"'\"" ;;
+    *) name="'${BASH_REMATCH[0]}'" ;;
+  esac
+  local shown=${1//$'\n'/\\n}
+  echo "The checkout path ${shown//$'\t'/\\t} holds $name, which the shell of the resource compiler reads: move the checkout to a path without it" >&2
+  return 1
 }
 tav_check_checkout_path "$TAV_ROOT" || exit 2
 
