@@ -421,10 +421,6 @@ tav_build_windows() {
   done
 }
 
-tav_build_host() {
-  (cd "$TAV_ROOT" && cmake --preset host >/dev/null && cmake --build --preset host)
-}
-
 # Chinese text as a Chinese Windows draws it. The program asks for 宋体, and the system's menu,
 # message and dialog fonts are Latin faces whose Chinese comes through font links; Wine's own links
 # lead to faces that are not there, so texts come out as boxes (Wine 10) or as 12-pixel outlines
