@@ -732,7 +732,13 @@ int RunScale(const std::wstring& exe, const std::wstring& file, const std::wstri
     floorCpu = CpuMs(ownUnix) - before;
     return times;
   };
-  const auto measureTav = [&] { return WriteScript(child, window, script, tavUnix); };
+  // The floor writes a script of the same name, so TAV's line is read right after TAV wrote it.
+  std::string kind;
+  const auto measureTav = [&] {
+    const Cost cost = WriteScript(child, window, script, tavUnix);
+    kind = ScriptKind(script);
+    return cost;
+  };
   for (int run = -1; run < runs; ++run) {
     FloorTimes floor{};
     Cost tav{};
@@ -756,7 +762,7 @@ int RunScale(const std::wstring& exe, const std::wstring& file, const std::wstri
     Emit("floor_cpu_ms", floorCpu);
     Emit("start_cpu_ms", tav.cpuMs);
   }
-  Emit("script", ScriptKind(script));
+  Emit("script", kind);
   DeleteFileW(script.c_str());
   Emit("tav_peak", PeakWorkingSet(child.process()));
   Emit("floor_peak_growth", PeakWorkingSet(GetCurrentProcess()) - ownPeakBefore);
