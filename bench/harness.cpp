@@ -1,17 +1,22 @@
 // Measuring harness for scripts/bench. It starts a window program, times how long the program
 // takes to show its main window, lets it idle while counting the CPU time it uses and how often
-// it wakes up, and reads its working set. Output is one "key value" line per result, for the
-// script to tabulate.
+// it wakes up, and reads its working set. Each measurement prints one "key value" line per
+// result; the script collects them in a results file, each measurement after a "part <name>"
+// line, and the report prints the tables of such a file: medians, quartiles and run-by-run
+// ratios, and the targets.
 //
 //   tav_bench startup <runs> <exe> <exe>...        each run starts every program once, in an
 //                                                  order that rotates from run to run; one
 //                                                  startup_<k>_ms line per program and run
 //   tav_bench idle <seconds> <exe> [<pickedFile>]  idle cost, optionally after picking a file
 //                                                  through TAV's Open dialog
-//   tav_bench scale <runs> <exe> <file> <newExt>   开始 in the folder of file (TAV started with
+//   tav_bench scale <runs> <exe> <file> <newExt> <line>
+//                                                  开始 in the folder of file (TAV started with
 //                                                  file as its argument) against the floor: one
-//                                                  listing and one atomic small write there
+//                                                  listing and one atomic small write there; TAV
+//                                                  must write the plain or the per-file line
 //   tav_bench clear <exe> <file>                   清除 in the folder of file, once
+//   tav_bench report <results>                     the tables of a results file
 //
 // Under Wine, GetProcessTimes reports no CPU time for another process, so the CPU time is read
 // from the Linux side of the Wine process (its /proc entry, reached through drive Z:), and so is
@@ -25,11 +30,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -709,9 +716,10 @@ std::string ScriptKind(const std::wstring& script) {
 }
 
 // 开始 in the folder of file against the floor, in alternating order, runs times after one
-// unrecorded round; then the peak working sets.
+// unrecorded round; then the peak working sets. The folder is made for the line that TAV must
+// write (plain or per-file), which is checked.
 int RunScale(const std::wstring& exe, const std::wstring& file, const std::wstring& newExt,
-             int runs) {
+             const std::string& line, int runs) {
   const std::wstring folder = file.substr(0, file.find_last_of(L'\\'));
   const std::wstring ext = file.substr(file.find_last_of(L'.') + 1);
   const std::wstring script = folder + L"\\tav.bat";
@@ -763,6 +771,7 @@ int RunScale(const std::wstring& exe, const std::wstring& file, const std::wstri
     Emit("start_cpu_ms", tav.cpuMs);
   }
   Emit("script", kind);
+  if (kind != line) Fail("开始 wrote the " + kind + " line, not the " + line + " one");
   DeleteFileW(script.c_str());
   Emit("tav_peak", PeakWorkingSet(child.process()));
   Emit("floor_peak_growth", PeakWorkingSet(GetCurrentProcess()) - ownPeakBefore);
@@ -796,12 +805,566 @@ int RunClear(const std::wstring& exe, const std::wstring& file) {
   return 0;
 }
 
+// ---- the tables, from the lines of a run that scripts/bench collected
+
+// The lines of one measurement: "part <name>" in the results file, then its "key value" lines.
+struct Part {
+  std::string name;
+  std::vector<std::pair<std::string, std::string>> lines;
+};
+
+using Results = std::vector<Part>;
+
+Results ReadResults(const std::wstring& path) {
+  const auto text = ReadUnixFile(path);
+  if (!text) Fail("cannot read " + ToUtf8(path));
+  Results parts;
+  for (std::size_t start = 0; start < text->size();) {
+    const std::size_t end = std::min(text->find('\n', start), text->size());
+    std::string line = text->substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    const std::size_t space = std::min(line.find(' '), line.size());
+    std::string key = line.substr(0, space);
+    std::string value = line.substr(std::min(space + 1, line.size()));
+    if (key == "part") {
+      parts.push_back({std::move(value), {}});
+    } else {
+      if (parts.empty()) Fail("the results begin without a part");
+      parts.back().lines.emplace_back(std::move(key), std::move(value));
+    }
+  }
+  return parts;
+}
+
+const Part* FindPart(const Results& parts, std::string_view name) {
+  const auto part =
+      std::find_if(parts.begin(), parts.end(), [&](const Part& p) { return p.name == name; });
+  return part == parts.end() ? nullptr : &*part;
+}
+
+const Part& PartNamed(const Results& parts, std::string_view name) {
+  const Part* part = FindPart(parts, name);
+  if (!part) Fail("the results hold no part \"" + std::string(name) + "\"");
+  return *part;
+}
+
+// The words of a part's name: "scale x64 10 plain" gives scale, x64, 10, plain.
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find(' ', start), text.size());
+    if (end > start) words.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return words;
+}
+
+std::optional<std::string> FirstValue(const Part& part, std::string_view key) {
+  for (const auto& [k, value] : part.lines) {
+    if (k == key) return value;
+  }
+  return std::nullopt;
+}
+
+double Number(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
+
+std::optional<double> OptionalNumber(const Part& part, std::string_view key) {
+  const auto value = FirstValue(part, key);
+  if (!value || value->empty()) return std::nullopt;
+  return Number(*value);
+}
+
+double NumberOf(const Part& part, std::string_view key) {
+  const auto value = OptionalNumber(part, key);
+  if (!value) Fail("part \"" + part.name + "\" has no " + std::string(key));
+  return *value;
+}
+
+std::string TextOf(const Part& part, std::string_view key) {
+  const auto value = FirstValue(part, key);
+  if (!value) Fail("part \"" + part.name + "\" has no " + std::string(key));
+  return *value;
+}
+
+// Every value of the key, in the order of the runs.
+std::vector<double> Numbers(const Part& part, std::string_view key) {
+  std::vector<double> numbers;
+  for (const auto& [k, value] : part.lines) {
+    if (k == key) numbers.push_back(Number(value));
+  }
+  return numbers;
+}
+
+// ---- statistics of the runs
+
+template <typename... Values>
+std::string Format(const char* format, Values... values) {
+  const int size = std::snprintf(nullptr, 0, format, values...);
+  std::string text(static_cast<std::size_t>(std::max(size, 0)), '\0');
+  std::snprintf(text.data(), text.size() + 1, format, values...);
+  return text;
+}
+
+// A figure as the tables carry it on: kept to the decimals it is shown with first, so that a
+// table's later use of it (a ratio shown to two decimals, a target) starts from what was shown.
+double Kept(double value, int decimals) { return Number(Format("%.*f", decimals, value)); }
+
+// A run's ratio counts with six significant digits, a whole one exactly.
+double KeptRatio(double ratio) {
+  if (ratio == std::floor(ratio) && std::fabs(ratio) <= 2147483647.0) return ratio;
+  return Number(Format("%.6g", ratio));
+}
+
+struct Quartiles {
+  double median = 0;
+  double low = 0;   // the first quartile
+  double high = 0;  // the third quartile
+  double min = 0;
+  double max = 0;
+};
+
+// The median, quartiles and extremes of the values, kept to the given decimals. A quantile that
+// falls between two values is interpolated linearly between them. No values give zeros.
+Quartiles QuartilesOf(std::vector<double> values, int decimals) {
+  if (values.empty()) return {};
+  std::sort(values.begin(), values.end());
+  const std::size_t last = values.size() - 1;
+  const auto quantile = [&](double p) {
+    // The place counted from 1, as in the usual definition.
+    const double place = 1 + static_cast<double>(last) * p;
+    const auto below = static_cast<std::size_t>(place);
+    const double lower = values[below - 1];
+    const double upper = values[std::min(below, last)];
+    return Kept(lower + (place - static_cast<double>(below)) * (upper - lower), decimals);
+  };
+  return {quantile(0.5), quantile(0.25), quantile(0.75), Kept(values.front(), decimals),
+          Kept(values.back(), decimals)};
+}
+
+double MedianOf(const Part& part, std::string_view key) {
+  return QuartilesOf(Numbers(part, key), 3).median;
+}
+
+// The ratios of two keys' values taken run by run (a run whose divisor is 0 has none), to three
+// decimals: on a busy machine a run's two figures share its load, which the ratio cancels.
+Quartiles PairedRatios(const Part& part, std::string_view key, std::string_view divisorKey) {
+  const auto values = Numbers(part, key);
+  const auto divisors = Numbers(part, divisorKey);
+  std::vector<double> ratios;
+  for (std::size_t run = 0; run < std::min(values.size(), divisors.size()); ++run) {
+    if (divisors[run] > 0) ratios.push_back(KeptRatio(values[run] / divisors[run]));
+  }
+  return QuartilesOf(ratios, 3);
+}
+
+// ---- cells and tables
+
+using Widths = std::vector<int>;
+
+// A table row, each cell padded to its column's width (a longer cell widens only its row).
+std::string Row(const Widths& widths, const std::vector<std::string>& cells) {
+  std::string row;
+  for (std::size_t i = 0; i < widths.size(); ++i) {
+    row += Format("| %-*s ", widths[i], i < cells.size() ? cells[i].c_str() : "");
+  }
+  return row + "|\n";
+}
+
+std::string Rule(const Widths& widths) {
+  std::string rule;
+  for (const int width : widths)
+    rule += "|" + std::string(static_cast<std::size_t>(width) + 2, '-');
+  return rule + "|\n";
+}
+
+std::string Mib(double bytes) { return Format("%.1f MiB", bytes / 1048576); }
+
+std::string Percent(const std::optional<double>& value) {
+  return value ? Format("%.2f %%", *value) : "-";
+}
+
+std::string PerSecondCell(const std::optional<double>& value) {
+  return value ? Format("%.1f /s", *value) : "-";
+}
+
+std::string MibCell(const std::optional<double>& bytes) { return bytes ? Mib(*bytes) : "-"; }
+
+// A time in milliseconds, from one second on in seconds.
+std::string Duration(double ms) {
+  return ms >= 1000 ? Format("%.2f s", ms / 1000) : Format("%.0f ms", ms);
+}
+
+// A count with a thousands comma: 300,000.
+std::string Count(double n) {
+  if (n < 1000) return Format("%d", static_cast<int>(n));
+  return Format("%d,%03d", static_cast<int>(n / 1000), static_cast<int>(std::fmod(n, 1000)));
+}
+
+std::string RatioCell(const Quartiles& ratio) {
+  return Format("%.2f (%.2f-%.2f)", ratio.median, ratio.low, ratio.high);
+}
+
+// ---- the start-up and idle tables
+
+// What one idle measurement found; absent figures are shown as "-".
+struct Idle {
+  std::optional<double> cpu, wakeups, serverCpu, serverWakeups;
+  std::optional<double> workingSet, peak, ownMemory, mappedFiles;
+  std::vector<std::string> modules;  // without .dll, sorted
+};
+
+std::vector<std::string> ModuleNames(const std::string& list) {
+  std::vector<std::string> names;
+  for (std::size_t start = 0; start < list.size();) {
+    const std::size_t end = std::min(list.find(',', start), list.size());
+    std::string name = list.substr(start, end - start);
+    if (name.ends_with(".dll")) name.resize(name.size() - 4);
+    if (!name.empty()) names.push_back(std::move(name));
+    start = end + 1;
+  }
+  std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
+  return names;
+}
+
+Idle IdleOf(const Results& parts, const std::string& who) {
+  const Part& part = PartNamed(parts, "idle " + who);
+  return {OptionalNumber(part, "cpu_process_pct"),
+          OptionalNumber(part, "wakeups_process_per_s"),
+          OptionalNumber(part, "cpu_wineserver_pct"),
+          OptionalNumber(part, "wakeups_wineserver_per_s"),
+          OptionalNumber(part, "working_set"),
+          OptionalNumber(part, "peak_working_set"),
+          OptionalNumber(part, "rss_anon"),
+          OptionalNumber(part, "rss_file"),
+          ModuleNames(FirstValue(part, "modules").value_or(""))};
+}
+
+std::string Joined(const std::vector<std::string>& words) {
+  std::string text;
+  for (const auto& word : words) text += (text.empty() ? "" : " ") + word;
+  return text;
+}
+
+// Every DLL that TAV.exe imports comes with Windows.
+bool OnlySystemDlls(const std::string& imports) {
+  static const std::vector<std::string> system = {
+      "kernel32", "user32",   "gdi32",   "comdlg32", "comctl32", "advapi32", "shell32", "shlwapi",
+      "ole32",    "oleaut32", "uxtheme", "version",  "msvcrt",   "ntdll",    "ucrtbase"};
+  const std::string_view apiSet = "api-ms-win-";
+  return std::ranges::all_of(Words(imports), [&](const std::string& dll) {
+    if (std::find(system.begin(), system.end(), dll) != system.end()) return true;
+    return dll.size() > apiSet.size() && dll.starts_with(apiSet) &&
+           std::all_of(
+               dll.begin() + static_cast<std::ptrdiff_t>(apiSet.size()), dll.end(),
+               [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'; });
+  });
+}
+
+const Widths kStartupColumns = {28, 9, 15, 15, 18, 18};
+const Widths kIdleColumns = {32, 7, 9, 14, 19, 11, 11};
+const Widths kTargetColumns = {52, 12, 27};
+
+std::string StartupTable(const Part& run, const Part& startup) {
+  // The harness started TAV, the floor, the bare window and the floor's copy, in this order.
+  const auto key = [](int k) { return "startup_" + std::to_string(k) + "_ms"; };
+  const auto ratio = [&](int k, int divisor) {
+    return RatioCell(PairedRatios(startup, key(k), key(divisor)));
+  };
+  const auto row = [&](const char* name, int k, const std::string& vsFloor,
+                       const std::string& vsBare) {
+    const Quartiles q = QuartilesOf(Numbers(startup, key(k)), 1);
+    return Row(kStartupColumns,
+               {name, Format("%.1f ms", q.median), Format("%.1f-%.1f ms", q.low, q.high),
+                Format("%.1f-%.1f ms", q.min, q.max), vsFloor, vsBare});
+  };
+  constexpr int kTav = 0, kFloor = 1, kBare = 2, kCopy = 3;
+  std::string out = Format(
+      "TAV.exe against two baselines built the same way (MinGW-w64, static), under %s on Xvfb:\n",
+      TextOf(run, "wine").c_str());
+  out +=
+      "the same-window floor is TAV's window, controls, fonts, menu, icon and manifest with "
+      "commands that\n"
+      "do nothing; the bare window is the least Win32 program that shows one window.\n";
+  out += Format(
+      "Start-up: %d runs of the four in rotating order; a ratio is the median of the run-by-run "
+      "ratios\n",
+      static_cast<int>(NumberOf(run, "runs")));
+  out +=
+      "(interquartile range in brackets). The floor's copy against the floor shows the noise of a "
+      "ratio.\n\n";
+  out += Row(kStartupColumns, {"Start-up to a visible window", "median", "interquartile",
+                               "fastest-slowest", "vs floor", "vs bare window"});
+  out += Rule(kStartupColumns);
+  out += row("TAV.exe", kTav, ratio(kTav, kFloor), ratio(kTav, kBare));
+  out += row("same-window floor", kFloor, "1.00", ratio(kFloor, kBare));
+  out += row("  its copy, for the noise", kCopy, ratio(kCopy, kFloor), ratio(kCopy, kBare));
+  out += row("bare window", kBare, "", "1.00");
+  return out;
+}
+
+std::string IdleRow(const char* name, const Idle& idle) {
+  return Row(kIdleColumns,
+             {name, Percent(idle.cpu), PerSecondCell(idle.wakeups), Percent(idle.serverCpu),
+              PerSecondCell(idle.serverWakeups), MibCell(idle.workingSet), MibCell(idle.peak)});
+}
+
+std::string IdleTable(const Part& run, const Idle& bare, const Idle& floor, const Idle& fixed,
+                      const Idle& chosen) {
+  std::string out = Format(
+      "Idle, %s s each: CPU in %% of one core; wake-ups are voluntary context switches per "
+      "second;\n",
+      TextOf(run, "idle_seconds").c_str());
+  out +=
+      "the wineserver serves every Wine process of the prefix, so its figures include a constant "
+      "share.\n\n";
+  out += Row(kIdleColumns, {"Idle", "CPU", "wake-ups", "wineserver CPU", "wineserver wake-ups",
+                            "working set", "peak"});
+  out += Rule(kIdleColumns);
+  out += IdleRow("bare window", bare);
+  out += IdleRow("same-window floor", floor);
+  out += IdleRow("TAV.exe, fixed folder", fixed);
+  out += IdleRow("TAV.exe, after a file was picked", chosen);
+  return out;
+}
+
+std::string TargetRow(const std::string& name, const std::string& measured, const char* goal,
+                      bool met) {
+  return Row(kTargetColumns, {name, measured, std::string(goal) + ": " + (met ? "met" : "MISSED")});
+}
+
+// How far a figure after a pick lies from the fixed-folder one (an absent figure counts as 0).
+double AfterPick(const std::optional<double>& chosen, const std::optional<double>& fixed) {
+  return chosen.value_or(0) - fixed.value_or(0);
+}
+
+std::string TargetTable(const Part& run, const Part& startup, const Idle& fixed,
+                        const Idle& chosen) {
+  std::string out = Row(kTargetColumns, {"Target", "measured", "goal"}) + Rule(kTargetColumns);
+  const double startupRatio = PairedRatios(startup, "startup_0_ms", "startup_1_ms").median;
+  out += TargetRow("Start-up, TAV.exe / same-window floor", Format("%.2f", startupRatio), "<= 1.05",
+                   startupRatio <= 1.05);
+  const auto points = [&](const char* name, double d) {
+    return TargetRow(name, Format("%+.2f pp", d), "within 0.1 pp", std::fabs(d) <= 0.1);
+  };
+  const auto wakeups = [&](const char* name, double d) {
+    return TargetRow(name, Format("%+.1f /s", d), "within 5 /s", std::fabs(d) <= 5);
+  };
+  out += points("Idle CPU, after a pick - fixed folder", AfterPick(chosen.cpu, fixed.cpu));
+  out += wakeups("Idle wake-ups, after a pick - fixed folder",
+                 AfterPick(chosen.wakeups, fixed.wakeups));
+  out += points("Wineserver CPU, after a pick - fixed folder",
+                AfterPick(chosen.serverCpu, fixed.serverCpu));
+  out += wakeups("Wineserver wake-ups, after a pick - fixed folder",
+                 AfterPick(chosen.serverWakeups, fixed.serverWakeups));
+  const double size = NumberOf(run, "tav_size");
+  out += TargetRow("File size of TAV.exe", Format("%.0f bytes", size), "<= 1 MiB", size <= 1048576);
+  const std::string imports = TextOf(run, "tav_imports");
+  out +=
+      TargetRow("Imports of TAV.exe: " + imports, "", "only system DLLs", OnlySystemDlls(imports));
+  return out;
+}
+
+std::string MemoryLine(const char* name, const Idle& idle) {
+  return Format("%-31s %s (%s + %s), peak %s\n", (std::string(name) + ":").c_str(),
+                MibCell(idle.workingSet).c_str(), MibCell(idle.ownMemory).c_str(),
+                MibCell(idle.mappedFiles).c_str(), MibCell(idle.peak).c_str());
+}
+
+// The modules that the Open dialog brought into the process and that stay after it closed.
+std::vector<std::string> LeftBehind(const Idle& fixed, const Idle& chosen) {
+  std::vector<std::string> left;
+  std::ranges::set_difference(chosen.modules, fixed.modules, std::back_inserter(left));
+  return left;
+}
+
+std::string MemoryLines(const Part& run, const Idle& floor, const Idle& fixed, const Idle& chosen) {
+  std::string out = "Working set (own memory + mapped files, from the Linux side):\n";
+  out += MemoryLine("  after the Open dialog closed", chosen);
+  out += MemoryLine("  fixed folder", fixed);
+  out += MemoryLine("  same-window floor", floor);
+  const auto left = LeftBehind(fixed, chosen);
+  out += Format(
+      "Modules loaded: %d in fixed-folder mode, %d after the dialog closed; those it left behind: "
+      "%s\n",
+      static_cast<int>(fixed.modules.size()), static_cast<int>(chosen.modules.size()),
+      left.empty() ? "none" : Joined(left).c_str());
+  out += Format(
+      "File sizes: TAV.exe %.0f bytes, floor %.0f bytes, bare window %.0f bytes. Imports of the "
+      "floor: %s\n",
+      NumberOf(run, "tav_size"), NumberOf(run, "floor_size"), NumberOf(run, "bare_size"),
+      TextOf(run, "floor_imports").c_str());
+  return out;
+}
+
+std::string StartupReport(const Results& parts) {
+  const Part& run = PartNamed(parts, "run");
+  const Part& startup = PartNamed(parts, "startup");
+  const Idle bare = IdleOf(parts, "bare"), floor = IdleOf(parts, "floor");
+  const Idle fixed = IdleOf(parts, "fixed"), chosen = IdleOf(parts, "chosen");
+  return StartupTable(run, startup) + "\n" + IdleTable(run, bare, floor, fixed, chosen) + "\n" +
+         TargetTable(run, startup, fixed, chosen) + "\n" + MemoryLines(run, floor, fixed, chosen);
+}
+
+// ---- the scale tables
+
+// 开始 among the files of one folder, for one build and one kind of line.
+struct ScaleRow {
+  std::string build, line;
+  double files;
+  double floorMs, startMs, ratio, floorCpuMs, startCpuMs, cpuRatio, refusalMs, lookupMs;
+  double peakBefore, peak, floorPeakGrowth;
+};
+
+// From the part "scale <build> <files> <line>".
+ScaleRow ScaleRowOf(const Part& part) {
+  const auto words = Words(part.name);
+  if (words.size() != 4) Fail("a scale part is named \"scale <build> <files> <line>\"");
+  return {words[1],
+          words[3],
+          Number(words[2]),
+          MedianOf(part, "floor_ms"),
+          MedianOf(part, "start_ms"),
+          PairedRatios(part, "start_ms", "floor_ms").median,
+          MedianOf(part, "floor_cpu_ms"),
+          MedianOf(part, "start_cpu_ms"),
+          PairedRatios(part, "start_cpu_ms", "floor_cpu_ms").median,
+          MedianOf(part, "refusal_ms"),
+          MedianOf(part, "lookup_ms"),
+          NumberOf(part, "tav_peak_before"),
+          NumberOf(part, "tav_peak"),
+          NumberOf(part, "floor_peak_growth")};
+}
+
+std::vector<ScaleRow> ScaleRows(const Results& parts) {
+  std::vector<ScaleRow> rows;
+  for (const Part& part : parts) {
+    if (part.name.starts_with("scale ")) rows.push_back(ScaleRowOf(part));
+  }
+  return rows;
+}
+
+std::string ScaleTable(const Part& run, const std::vector<ScaleRow>& rows) {
+  std::string out = Format(
+      "开始 in a folder of f*.old files under %s, TAV started with one of them as its argument,\n",
+      TextOf(run, "wine").c_str());
+  out +=
+      "against the floor in the same run: one listing of *.old (FindFirstFileExW / FindNextFileW) "
+      "and one\n"
+      "atomic write of a small file there (create, write, flush, MoveFileExW REPLACE_EXISTING | "
+      "WRITE_THROUGH),\n";
+  out += Format(
+      "in the harness's own process. Medians of %d runs, each ratio the median of the run-by-run "
+      "ratios;\n",
+      static_cast<int>(NumberOf(run, "runs")));
+  out +=
+      "CPU is the process's own CPU time (steadier than the clock on a busy machine). The refusal "
+      "is 开始\n"
+      "with an empty box, which touches no file: the button and the notice alone. The lookup is "
+      "one open\n"
+      "of a name that is not in the folder. Per-file: one x.olde among the files, met last by the "
+      "listing.\n\n";
+  out += Format(
+      "| %-5s | %-7s | %-8s | %-8s | %-8s | %-5s | %-9s | %-9s | %-9s | %-7s | %-7s | %-22s |\n",
+      "build", "files", "line", "floor", "开始 → notice", "ratio", "floor CPU", "开始 CPU",
+      "CPU ratio", "refusal", "lookup", "TAV peak working set");
+  out +=
+      "|-------|---------|----------|----------|---------------|-------|-----------|-----------|---"
+      "-"
+      "-------|---------|---------|------------------------|\n";
+  for (const ScaleRow& r : rows) {
+    out += Format(
+        "| %-5s | %7s | %-8s | %8s | %13s | %5.2f | %9s | %9s | %9.2f | %7s | %7s | %22s |\n",
+        r.build.c_str(), Count(r.files).c_str(), r.line.c_str(), Duration(r.floorMs).c_str(),
+        Duration(r.startMs).c_str(), r.ratio, Duration(r.floorCpuMs).c_str(),
+        Duration(r.startCpuMs).c_str(), r.cpuRatio, Duration(r.refusalMs).c_str(),
+        Duration(r.lookupMs).c_str(), (Mib(r.peakBefore) + " -> " + Mib(r.peak)).c_str());
+  }
+  return out;
+}
+
+// How the peak working sets grew from 10 files to the largest folder, for each build and line.
+std::string PeakGrowth(const std::vector<ScaleRow>& rows) {
+  std::string out =
+      "Peak working set, the largest folder against 10 files (TAV; the harness, whose floor lists "
+      "the same folder):\n";
+  for (const char* build : {"x64", "x86"}) {
+    for (const char* line : {"plain", "per-file"}) {
+      const ScaleRow* smallest = nullptr;
+      const ScaleRow* largest = nullptr;
+      for (const ScaleRow& r : rows) {
+        if (r.build != build || r.line != line) continue;
+        if (r.files == 10) smallest = &r;
+        largest = &r;
+      }
+      if (!largest) continue;
+      const double peak = smallest ? smallest->peak : 0;
+      const double floorGrowth = smallest ? smallest->floorPeakGrowth : 0;
+      out += Format("  %s, %s line: TAV %+.1f MiB, floor %+.1f MiB\n", build, line,
+                    (largest->peak - peak) / 1048576,
+                    (largest->floorPeakGrowth - floorGrowth) / 1048576);
+    }
+  }
+  return out;
+}
+
+// 清除 in one folder, from the part "clear <build> <folder entries>".
+std::string ClearRow(const Part& part) {
+  const auto words = Words(part.name);
+  if (words.size() != 3) Fail("a clear part is named \"clear <build> <entries>\"");
+  const double scripts = NumberOf(part, "scripts");
+  const double listingMs = NumberOf(part, "listing_ms");
+  const double clearMs = NumberOf(part, "clear_ms");
+  return Format("| %-5s | %14s | %11s | %20s | %11s | %5.1f | %7.2f ms |\n", words[1].c_str(),
+                Count(Number(words[2])).c_str(), Count(scripts).c_str(),
+                Duration(listingMs).c_str(), Duration(clearMs).c_str(), clearMs / listingMs,
+                clearMs / scripts);
+}
+
+std::string ClearTable(const Results& parts) {
+  std::string out =
+      "清除 (TAV started with a file of the folder), until both boxes are empty, against one "
+      "listing of tav.*\n"
+      "in the same folder just before. The scripts go to a private Recycle Bin.\n\n";
+  out +=
+      Format("| %-5s | %-14s | %-11s | %-19s | %-11s | %-5s | %-10s |\n", "build", "folder entries",
+             "tav.* files", "one listing of tav.*", "清除", "ratio", "per script");
+  out +=
+      "|-------|----------------|-------------|----------------------|-------------|-------|-------"
+      "-----|\n";
+  for (const Part& part : parts) {
+    if (part.name.starts_with("clear ")) out += ClearRow(part);
+  }
+  return out;
+}
+
+std::string ScaleReport(const Results& parts) {
+  const Part& run = PartNamed(parts, "run");
+  const auto rows = ScaleRows(parts);
+  return ScaleTable(run, rows) + "\n" + PeakGrowth(rows) + "\n" + ClearTable(parts);
+}
+
+// The tables of the parts that the results file holds: the start-up and idle part, the scale
+// part, or both.
+int RunReport(const std::wstring& path) {
+  const Results parts = ReadResults(path);
+  std::string out;
+  if (FindPart(parts, "startup")) out += StartupReport(parts);
+  if (!ScaleRows(parts).empty()) out += (out.empty() ? "" : "\n") + ScaleReport(parts);
+  if (out.empty()) Fail("the results hold neither a startup nor a scale part");
+  std::fputs(out.c_str(), stdout);
+  return 0;
+}
+
 int Usage() {
   std::fputs(
       "usage: tav_bench startup <runs> <exe> <exe>...\n"
       "       tav_bench idle <seconds> <exe> [<pickedFile>]\n"
-      "       tav_bench scale <runs> <exe> <file> <newExt>\n"
-      "       tav_bench clear <exe> <file>\n",
+      "       tav_bench scale <runs> <exe> <file> <newExt> <line>\n"
+      "       tav_bench clear <exe> <file>\n"
+      "       tav_bench report <results>\n",
       stderr);
   return 2;
 }
@@ -818,11 +1381,12 @@ int Run(const std::vector<std::wstring>& args) {
     if (args.size() == 4) pick = args[3];
     return RunIdle(seconds, args[2], pick);
   }
-  if (args.size() == 5 && args[0] == L"scale") {
+  if (args.size() == 6 && args[0] == L"scale") {
     const int runs = _wtoi(args[1].c_str());
-    return runs > 0 ? RunScale(args[2], args[3], args[4], runs) : Usage();
+    return runs > 0 ? RunScale(args[2], args[3], args[4], ToUtf8(args[5]), runs) : Usage();
   }
   if (args.size() == 3 && args[0] == L"clear") return RunClear(args[1], args[2]);
+  if (args.size() == 2 && args[0] == L"report") return RunReport(args[1]);
   return Usage();
 }
 
