@@ -850,7 +850,7 @@ const Part& PartNamed(const Results& parts, std::string_view name) {
   return *part;
 }
 
-// The words of a part's name: "scale x64 10 plain" gives scale, x64, 10, plain.
+// The words of a text, such as a part's name: "scale x64 10 plain" gives scale, x64, 10, plain.
 std::vector<std::string> Words(const std::string& text) {
   std::vector<std::string> words;
   for (std::size_t start = 0; start < text.size();) {
@@ -907,8 +907,8 @@ std::string Format(const char* format, Values... values) {
   return text;
 }
 
-// A figure as the tables carry it on: kept to the decimals it is shown with first, so that a
-// table's later use of it (a ratio shown to two decimals, a target) starts from what was shown.
+// A figure rounded to the decimals it is first shown with: what a table later makes of it (a
+// ratio shown to two decimals, a target met or missed) starts from the figure shown.
 double Kept(double value, int decimals) { return Number(Format("%.*f", decimals, value)); }
 
 // A run's ratio counts with six significant digits, a whole one exactly.
