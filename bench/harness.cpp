@@ -267,11 +267,12 @@ std::vector<std::wstring> UnixProcessIds() {
   return ids;
 }
 
-std::vector<std::string> NulSeparated(const std::string& text) {
+// The items of a text between separators; a separator at the end ends the last item.
+std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> items;
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = text.find('\0', start);
+    std::size_t end = text.find(separator, start);
     if (end == std::string::npos) end = text.size();
     items.push_back(text.substr(start, end - start));
     start = end + 1;
@@ -282,7 +283,7 @@ std::vector<std::string> NulSeparated(const std::string& text) {
 bool HasEnvironmentEntry(const std::wstring& unixPid, const std::string& entry) {
   const auto environment = ReadUnixFile(L"Z:\\proc\\" + unixPid + L"\\environ");
   if (!environment) return false;
-  const auto items = NulSeparated(*environment);
+  const auto items = Split(*environment, '\0');
   return std::find(items.begin(), items.end(), entry) != items.end();
 }
 
@@ -303,7 +304,7 @@ std::optional<std::wstring> FindUnixProcess(const std::string& text, bool prefix
   for (const auto& id : UnixProcessIds()) {
     const auto commandLine = ReadUnixFile(L"Z:\\proc\\" + id + L"\\cmdline");
     if (!commandLine || commandLine->empty()) continue;
-    const std::string argv0 = Lower(NulSeparated(*commandLine).front());
+    const std::string argv0 = Lower(Split(*commandLine, '\0').front());
     const auto at = argv0.find(wanted);
     if (at == std::string::npos || (prefixMatch && at != 0)) continue;
     if (HasEnvironmentEntry(id, myPrefix)) return id;
@@ -580,7 +581,7 @@ std::optional<std::wstring> UnixProcessRunning(const std::wstring& path) {
   for (const auto& id : UnixProcessIds()) {
     const auto commandLine = ReadUnixFile(L"Z:\\proc\\" + id + L"\\cmdline");
     if (!commandLine) continue;
-    const auto args = NulSeparated(*commandLine);
+    const auto args = Split(*commandLine, '\0');
     const bool emulated =
         args.size() >= 3 && args[0].find("qemu") != std::string::npos && args[1].ends_with("/wine");
     if (!(!args.empty() && Lower(args[0]) == wanted) && !(emulated && Lower(args[2]) == wanted)) {
@@ -819,10 +820,7 @@ Results ReadResults(const std::wstring& path) {
   const auto text = ReadUnixFile(path);
   if (!text) Fail("cannot read " + ToUtf8(path));
   Results parts;
-  for (std::size_t start = 0; start < text->size();) {
-    const std::size_t end = std::min(text->find('\n', start), text->size());
-    std::string line = text->substr(start, end - start);
-    start = end + 1;
+  for (std::string line : Split(*text, '\n')) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) continue;
     const std::size_t space = std::min(line.find(' '), line.size());
@@ -848,17 +846,6 @@ const Part& PartNamed(const Results& parts, std::string_view name) {
   const Part* part = FindPart(parts, name);
   if (!part) Fail("the results hold no part \"" + std::string(name) + "\"");
   return *part;
-}
-
-// The words of a text, such as a part's name: "scale x64 10 plain" gives scale, x64, 10, plain.
-std::vector<std::string> Words(const std::string& text) {
-  std::vector<std::string> words;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t end = std::min(text.find(' ', start), text.size());
-    if (end > start) words.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return words;
 }
 
 std::optional<std::string> FirstValue(const Part& part, std::string_view key) {
@@ -1017,12 +1004,9 @@ struct Idle {
 
 std::vector<std::string> ModuleNames(const std::string& list) {
   std::vector<std::string> names;
-  for (std::size_t start = 0; start < list.size();) {
-    const std::size_t end = std::min(list.find(',', start), list.size());
-    std::string name = list.substr(start, end - start);
+  for (std::string name : Split(list, ',')) {
     if (name.ends_with(".dll")) name.resize(name.size() - 4);
     if (!name.empty()) names.push_back(std::move(name));
-    start = end + 1;
   }
   std::sort(names.begin(), names.end());
   names.erase(std::unique(names.begin(), names.end()), names.end());
@@ -1054,7 +1038,7 @@ bool OnlySystemDlls(const std::string& imports) {
       "kernel32", "user32",   "gdi32",   "comdlg32", "comctl32", "advapi32", "shell32", "shlwapi",
       "ole32",    "oleaut32", "uxtheme", "version",  "msvcrt",   "ntdll",    "ucrtbase"};
   const std::string_view apiSet = "api-ms-win-";
-  return std::ranges::all_of(Words(imports), [&](const std::string& dll) {
+  return std::ranges::all_of(Split(imports, ' '), [&](const std::string& dll) {
     if (std::find(system.begin(), system.end(), dll) != system.end()) return true;
     return dll.size() > apiSet.size() && dll.starts_with(apiSet) &&
            std::all_of(
@@ -1220,7 +1204,7 @@ struct ScaleRow {
 
 // From the part "scale <build> <files> <line>".
 ScaleRow ScaleRowOf(const Part& part) {
-  const auto words = Words(part.name);
+  const auto words = Split(part.name, ' ');
   if (words.size() != 4) Fail("a scale part is named \"scale <build> <files> <line>\"");
   return {words[1],
           words[3],
@@ -1312,7 +1296,7 @@ std::string PeakGrowth(const std::vector<ScaleRow>& rows) {
 
 // 清除 in one folder, from the part "clear <build> <folder entries>".
 std::string ClearRow(const Part& part) {
-  const auto words = Words(part.name);
+  const auto words = Split(part.name, ' ');
   if (words.size() != 3) Fail("a clear part is named \"clear <build> <entries>\"");
   const double scripts = NumberOf(part, "scripts");
   const double listingMs = NumberOf(part, "listing_ms");
