@@ -1,9 +1,10 @@
 // Measuring harness for scripts/bench. It starts a window program, times how long the program
 // takes to show its main window, lets it idle while counting the CPU time it uses and how often
 // it wakes up, and reads its working set. Each measurement prints one "key value" line per
-// result; the script collects them in a results file, each measurement after a "part <name>"
-// line, and the report prints the tables of such a file: medians, quartiles and run-by-run
-// ratios, and the targets.
+// result. The part modes run the measurements of a whole part, each in a process of its own, and
+// add their lines to a results file, each after a "part <name>" line; the file begins with the
+// part "run", which says what to measure. The report prints the tables of such a file: medians,
+// quartiles and run-by-run ratios, and the targets.
 //
 //   tav_bench startup <runs> <exe> <exe>...        each run starts every program once, in an
 //                                                  order that rotates from run to run; one
@@ -17,6 +18,10 @@
 //                                                  must write the plain or the per-file line
 //   tav_bench clear <exe> <file>                   清除 in the folder of file, once
 //   tav_bench report <results>                     the tables of a results file
+//   tav_bench startup-part <results>               the start-up and idle part, each
+//                                                  measurement in a process of its own, added
+//                                                  to the results file; then its tables
+//   tav_bench scale-part <results>                 the same for the scale part
 //
 // Under Wine, GetProcessTimes reports no CPU time for another process, so the CPU time is read
 // from the Linux side of the Wine process (its /proc entry, reached through drive Z:), and so is
@@ -25,6 +30,8 @@
 // through it.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <psapi.h>
 #include <tlhelp32.h>
 
@@ -104,6 +111,15 @@ std::string ToUtf8(const std::wstring& text) {
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
                       nullptr, nullptr);
   return bytes;
+}
+
+std::wstring FromUtf8(const std::string& bytes) {
+  if (bytes.empty()) return {};
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  std::wstring text(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+  return text;
 }
 
 void Emit(const char* key, const std::string& value) {
@@ -779,8 +795,23 @@ int RunScale(const std::wstring& exe, const std::wstring& file, const std::wstri
   return 0;
 }
 
+// The Windows path of a Linux one, through drive Z:.
+std::wstring ThroughDriveZ(const std::string& unixPath) {
+  std::wstring path = L"Z:" + FromUtf8(unixPath);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return path;
+}
+
+// The Recycle Bin of the process: Wine keeps it in $XDG_DATA_HOME/Trash, when that folder exists.
+std::optional<std::wstring> RecycleBin() {
+  wchar_t home[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"XDG_DATA_HOME", home, MAX_PATH) == 0) return std::nullopt;
+  return ThroughDriveZ(ToUtf8(home)) + L"\\Trash\\files";
+}
+
 // 清除 in the folder of file, once (it takes the files away): its time until the boxes are
-// empty, against one listing of the scripts' pattern in the same folder just before.
+// empty, against one listing of the scripts' pattern in the same folder just before. With a
+// private Recycle Bin (XDG_DATA_HOME set), the scripts must be there afterwards.
 int RunClear(const std::wstring& exe, const std::wstring& file) {
   const std::wstring folder = file.substr(0, file.find_last_of(L'\\'));
   const std::wstring pattern = folder + L"\\tav.*";
@@ -803,6 +834,11 @@ int RunClear(const std::wstring& exe, const std::wstring& file) {
   Emit("clear_ms", NowMs() - start);
   Emit("tav_peak", PeakWorkingSet(child.process()));
   if (CountMatches(pattern) != 0) Fail("清除 left scripts behind");
+  const auto bin = RecycleBin();
+  if (bin && CountMatches(*bin + L"\\tav.*") != scripts) {
+    Fail("清除 moved " + std::to_string(CountMatches(*bin + L"\\tav.*")) + " of the " +
+         std::to_string(scripts) + " scripts to the Recycle Bin");
+  }
   return 0;
 }
 
@@ -1342,13 +1378,171 @@ int RunReport(const std::wstring& path) {
   return 0;
 }
 
+// ---- whole parts: each measurement in a process of its own, its lines added to the results
+
+std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+
+void Progress(const std::string& text) {
+  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fflush(stderr);
+}
+
+// The lines that a measurement by the harness at path printed. Each runs in a process of its own,
+// as the harness's own working set and CPU time are part of some, and prints into a file: under
+// the emulator, the reader of a pipe waits for Wine's background processes. Fails, after passing
+// the lines on, when the measurement fails or runs past its time limit.
+std::string Measure(const std::wstring& harness, const std::vector<std::wstring>& args,
+                    double limitSeconds) {
+  const std::wstring outputPath = FolderOf(OwnPath()) + L"\\measurement.txt";
+  std::wstring commandLine = L"\"" + harness + L"\"";
+  for (const auto& arg : args) commandLine += L" \"" + arg + L"\"";
+  bool ended = false;
+  DWORD code = 1;
+  {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    const Handle output(CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                    &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!output.valid()) Fail("cannot create " + ToUtf8(outputPath));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = output.get();
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(harness.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        nullptr, &startup, &info)) {
+      Fail("cannot start " + ToUtf8(harness) + " (error " + std::to_string(GetLastError()) + ")");
+    }
+    const Handle process(info.hProcess), thread(info.hThread);
+    ended = WaitForSingleObject(process.get(), static_cast<DWORD>(limitSeconds * 1000)) ==
+            WAIT_OBJECT_0;
+    if (!ended) {
+      TerminateProcess(process.get(), 1);
+      WaitForSingleObject(process.get(), kExitTimeoutMs);
+    }
+    GetExitCodeProcess(process.get(), &code);
+  }
+  const std::string lines = ReadUnixFile(outputPath).value_or("");
+  if (!ended || code != 0) {
+    std::fputs(lines.c_str(), stderr);
+    Fail(std::string(ended ? "the measurement failed: " : "the measurement ran out of time: ") +
+         ToUtf8(commandLine));
+  }
+  return lines;
+}
+
+void AppendPart(const std::wstring& results, const std::string& name, const std::string& lines) {
+  const Handle file(CreateFileW(results.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const std::string text = "part " + name + "\n" + lines;
+  DWORD written = 0;
+  if (!file.valid() ||
+      !WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+    Fail("cannot add to " + ToUtf8(results));
+  }
+}
+
+// The start-up and idle part that the results file's run part describes, with the programs in
+// the harness's own folder; then its tables.
+int RunStartupPart(const std::wstring& results) {
+  const Part run = PartNamed(ReadResults(results), "run");
+  const std::string runs = TextOf(run, "runs"), seconds = TextOf(run, "idle_seconds");
+  const std::wstring harness = OwnPath();
+  const auto program = [&](const wchar_t* name) { return FolderOf(harness) + L"\\" + name; };
+  Progress("Start-up: " + runs +
+           " runs of TAV, the same-window floor, its copy and the bare window, in rotating order");
+  AppendPart(results, "startup",
+             Measure(harness,
+                     {L"startup", FromUtf8(runs), program(L"TAV.exe"), program(L"floor.exe"),
+                      program(L"baseline.exe"), program(L"floor-copy.exe")},
+                     Number(runs) * 60 + 120));
+  Progress("Idle: " + seconds +
+           " s each for the bare window, the floor, TAV in fixed-folder mode, TAV in chosen-folder "
+           "mode");
+  const auto idle = [&](const char* who, std::vector<std::wstring> args) {
+    args.insert(args.begin(), {L"idle", FromUtf8(seconds)});
+    AppendPart(results, std::string("idle ") + who,
+               Measure(harness, args, std::floor(Number(seconds)) + 90));
+  };
+  idle("bare", {program(L"baseline.exe")});
+  idle("floor", {program(L"floor.exe")});
+  idle("fixed", {program(L"TAV.exe")});
+  idle("chosen", {program(L"TAV.exe"), program(L"pick\\photo.jpg")});
+  return RunReport(results);
+}
+
+void MakeEmptyFile(const std::wstring& path) {
+  const Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) Fail("cannot create " + ToUtf8(path));
+}
+
+// The scale part that the results file's run part describes, on drive D: as scripts/bench lays it
+// out: each build's harness and TAV.exe in D:\<build>, the folders of f*.old files in
+// D:\files-<count>, and the folders of tav.* scripts, one for each build as 清除 takes them away,
+// in D:\scripts-<count>-<build>. Then its tables.
+int RunScalePart(const std::wstring& results) {
+  const Part run = PartNamed(ReadResults(results), "run");
+  const auto builds = Split(TextOf(run, "builds"), ' ');
+  const auto sizes = Split(TextOf(run, "files"), ' ');
+  const auto inBuild = [](const std::string& build, const wchar_t* name) {
+    return L"D:\\" + FromUtf8(build) + L"\\" + name;
+  };
+  for (const std::string& files : sizes) {
+    const std::wstring folder = L"D:\\files-" + FromUtf8(files);
+    for (const std::string& build : builds) {
+      for (const std::string line : {"plain", "per-file"}) {
+        Progress("Scale: 开始 among " + files + " files, " + build + ", " + line + " line");
+        // x.olde comes after every f*.old in the listing, which is in name order.
+        if (line == "per-file") MakeEmptyFile(folder + L"\\x.olde");
+        const std::string lines =
+            Measure(inBuild(build, L"tav_bench.exe"),
+                    {L"scale", FromUtf8(TextOf(run, "runs")), inBuild(build, L"TAV.exe"),
+                     folder + L"\\f0000000.old", L"new", FromUtf8(line)},
+                    7200);
+        DeleteFileW((folder + L"\\x.olde").c_str());
+        AppendPart(results, "scale " + build + " " + files + " " + line, lines);
+      }
+    }
+  }
+  // 清除 with TAV started with a file of the folder, the Recycle Bin a new private one.
+  const auto clear = [&](const std::string& build, const std::string& entries,
+                         const std::wstring& file) {
+    // Wine deletes the files for good, and says it moved them, when the folder is missing.
+    const std::string trash = TextOf(run, "trash") + "-" + build + "-" + entries;
+    if (!CreateDirectoryW(ThroughDriveZ(trash).c_str(), nullptr)) Fail("cannot create " + trash);
+    SetEnvironmentVariableW(L"XDG_DATA_HOME", FromUtf8(trash).c_str());
+    AppendPart(results, "clear " + build + " " + entries,
+               Measure(inBuild(build, L"tav_bench.exe"),
+                       {L"clear", inBuild(build, L"TAV.exe"), file}, 3600));
+  };
+  // 清除 with one script among the largest folder's files, then in folders of many scripts.
+  const std::string& largest = sizes.back();
+  for (const std::string& build : builds) {
+    Progress("Scale: 清除 among " + largest + " files, " + build);
+    MakeEmptyFile(L"D:\\files-" + FromUtf8(largest) + L"\\tav.bat");
+    clear(build, largest, L"D:\\files-" + FromUtf8(largest) + L"\\f0000000.old");
+  }
+  for (const std::string& scripts : Split(TextOf(run, "scripts"), ' ')) {
+    for (const std::string& build : builds) {
+      Progress("Scale: 清除 of " + scripts + " scripts, " + build);
+      clear(build, std::to_string(std::stoi(scripts) + 1),
+            L"D:\\scripts-" + FromUtf8(scripts) + L"-" + FromUtf8(build) + L"\\a.old");
+    }
+  }
+  return RunReport(results);
+}
+
 int Usage() {
   std::fputs(
       "usage: tav_bench startup <runs> <exe> <exe>...\n"
       "       tav_bench idle <seconds> <exe> [<pickedFile>]\n"
       "       tav_bench scale <runs> <exe> <file> <newExt> <line>\n"
       "       tav_bench clear <exe> <file>\n"
-      "       tav_bench report <results>\n",
+      "       tav_bench report <results>\n"
+      "       tav_bench startup-part <results>\n"
+      "       tav_bench scale-part <results>\n",
       stderr);
   return 2;
 }
@@ -1371,12 +1565,17 @@ int Run(const std::vector<std::wstring>& args) {
   }
   if (args.size() == 3 && args[0] == L"clear") return RunClear(args[1], args[2]);
   if (args.size() == 2 && args[0] == L"report") return RunReport(args[1]);
+  if (args.size() == 2 && args[0] == L"startup-part") return RunStartupPart(args[1]);
+  if (args.size() == 2 && args[0] == L"scale-part") return RunScalePart(args[1]);
   return Usage();
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // Lines end in \n alone, wherever they go.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   try {
     return Run(std::vector<std::wstring>(argv + 1, argv + argc));
   } catch (const std::exception& failure) {
