@@ -1,17 +1,27 @@
 // Measuring harness for scripts/bench. It starts a window program, times how long the program
 // takes to show its main window, lets it idle while counting the CPU time it uses and how often
-// it wakes up, and reads its working set. Output is one "key value" line per result, for the
-// script to tabulate.
+// it wakes up, and reads its working set. Each measurement prints one "key value" line per
+// result. The part modes run the measurements of a whole part, each in a process of its own, and
+// add their lines to a results file, each after a "part <name>" line; the file begins with the
+// part "run", which says what to measure. The report prints the tables of such a file: medians,
+// quartiles and run-by-run ratios, and the targets.
 //
 //   tav_bench startup <runs> <exe> <exe>...        each run starts every program once, in an
 //                                                  order that rotates from run to run; one
 //                                                  startup_<k>_ms line per program and run
 //   tav_bench idle <seconds> <exe> [<pickedFile>]  idle cost, optionally after picking a file
 //                                                  through TAV's Open dialog
-//   tav_bench scale <runs> <exe> <file> <newExt>   开始 in the folder of file (TAV started with
+//   tav_bench scale <runs> <exe> <file> <newExt> <line>
+//                                                  开始 in the folder of file (TAV started with
 //                                                  file as its argument) against the floor: one
-//                                                  listing and one atomic small write there
+//                                                  listing and one atomic small write there; TAV
+//                                                  must write the plain or the per-file line
 //   tav_bench clear <exe> <file>                   清除 in the folder of file, once
+//   tav_bench report <results>                     the tables of a results file
+//   tav_bench startup-part <results>               the start-up and idle part, each
+//                                                  measurement in a process of its own, added
+//                                                  to the results file; then its tables
+//   tav_bench scale-part <results>                 the same for the scale part
 //
 // Under Wine, GetProcessTimes reports no CPU time for another process, so the CPU time is read
 // from the Linux side of the Wine process (its /proc entry, reached through drive Z:), and so is
@@ -20,16 +30,20 @@
 // through it.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <psapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -97,6 +111,15 @@ std::string ToUtf8(const std::wstring& text) {
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
                       nullptr, nullptr);
   return bytes;
+}
+
+std::wstring FromUtf8(const std::string& bytes) {
+  if (bytes.empty()) return {};
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  std::wstring text(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+  return text;
 }
 
 void Emit(const char* key, const std::string& value) {
@@ -260,11 +283,12 @@ std::vector<std::wstring> UnixProcessIds() {
   return ids;
 }
 
-std::vector<std::string> NulSeparated(const std::string& text) {
+// The items of a text between separators; a separator at the end ends the last item.
+std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> items;
   std::size_t start = 0;
   while (start < text.size()) {
-    std::size_t end = text.find('\0', start);
+    std::size_t end = text.find(separator, start);
     if (end == std::string::npos) end = text.size();
     items.push_back(text.substr(start, end - start));
     start = end + 1;
@@ -275,7 +299,7 @@ std::vector<std::string> NulSeparated(const std::string& text) {
 bool HasEnvironmentEntry(const std::wstring& unixPid, const std::string& entry) {
   const auto environment = ReadUnixFile(L"Z:\\proc\\" + unixPid + L"\\environ");
   if (!environment) return false;
-  const auto items = NulSeparated(*environment);
+  const auto items = Split(*environment, '\0');
   return std::find(items.begin(), items.end(), entry) != items.end();
 }
 
@@ -296,7 +320,7 @@ std::optional<std::wstring> FindUnixProcess(const std::string& text, bool prefix
   for (const auto& id : UnixProcessIds()) {
     const auto commandLine = ReadUnixFile(L"Z:\\proc\\" + id + L"\\cmdline");
     if (!commandLine || commandLine->empty()) continue;
-    const std::string argv0 = Lower(NulSeparated(*commandLine).front());
+    const std::string argv0 = Lower(Split(*commandLine, '\0').front());
     const auto at = argv0.find(wanted);
     if (at == std::string::npos || (prefixMatch && at != 0)) continue;
     if (HasEnvironmentEntry(id, myPrefix)) return id;
@@ -573,7 +597,7 @@ std::optional<std::wstring> UnixProcessRunning(const std::wstring& path) {
   for (const auto& id : UnixProcessIds()) {
     const auto commandLine = ReadUnixFile(L"Z:\\proc\\" + id + L"\\cmdline");
     if (!commandLine) continue;
-    const auto args = NulSeparated(*commandLine);
+    const auto args = Split(*commandLine, '\0');
     const bool emulated =
         args.size() >= 3 && args[0].find("qemu") != std::string::npos && args[1].ends_with("/wine");
     if (!(!args.empty() && Lower(args[0]) == wanted) && !(emulated && Lower(args[2]) == wanted)) {
@@ -709,9 +733,10 @@ std::string ScriptKind(const std::wstring& script) {
 }
 
 // 开始 in the folder of file against the floor, in alternating order, runs times after one
-// unrecorded round; then the peak working sets.
+// unrecorded round; then the peak working sets. The folder is made for the line that TAV must
+// write (plain or per-file), which is checked.
 int RunScale(const std::wstring& exe, const std::wstring& file, const std::wstring& newExt,
-             int runs) {
+             const std::string& line, int runs) {
   const std::wstring folder = file.substr(0, file.find_last_of(L'\\'));
   const std::wstring ext = file.substr(file.find_last_of(L'.') + 1);
   const std::wstring script = folder + L"\\tav.bat";
@@ -732,7 +757,13 @@ int RunScale(const std::wstring& exe, const std::wstring& file, const std::wstri
     floorCpu = CpuMs(ownUnix) - before;
     return times;
   };
-  const auto measureTav = [&] { return WriteScript(child, window, script, tavUnix); };
+  // The floor writes a script of the same name, so TAV's line is read right after TAV wrote it.
+  std::string kind;
+  const auto measureTav = [&] {
+    const Cost cost = WriteScript(child, window, script, tavUnix);
+    kind = ScriptKind(script);
+    return cost;
+  };
   for (int run = -1; run < runs; ++run) {
     FloorTimes floor{};
     Cost tav{};
@@ -756,15 +787,31 @@ int RunScale(const std::wstring& exe, const std::wstring& file, const std::wstri
     Emit("floor_cpu_ms", floorCpu);
     Emit("start_cpu_ms", tav.cpuMs);
   }
-  Emit("script", ScriptKind(script));
+  Emit("script", kind);
+  if (kind != line) Fail("开始 wrote the " + kind + " line, not the " + line + " one");
   DeleteFileW(script.c_str());
   Emit("tav_peak", PeakWorkingSet(child.process()));
   Emit("floor_peak_growth", PeakWorkingSet(GetCurrentProcess()) - ownPeakBefore);
   return 0;
 }
 
+// The Windows path of a Linux one, through drive Z:.
+std::wstring ThroughDriveZ(const std::string& unixPath) {
+  std::wstring path = L"Z:" + FromUtf8(unixPath);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return path;
+}
+
+// The Recycle Bin of the process: Wine keeps it in $XDG_DATA_HOME/Trash, when that folder exists.
+std::optional<std::wstring> RecycleBin() {
+  wchar_t home[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"XDG_DATA_HOME", home, MAX_PATH) == 0) return std::nullopt;
+  return ThroughDriveZ(ToUtf8(home)) + L"\\Trash\\files";
+}
+
 // 清除 in the folder of file, once (it takes the files away): its time until the boxes are
-// empty, against one listing of the scripts' pattern in the same folder just before.
+// empty, against one listing of the scripts' pattern in the same folder just before. With a
+// private Recycle Bin (XDG_DATA_HOME set), the scripts must be there afterwards.
 int RunClear(const std::wstring& exe, const std::wstring& file) {
   const std::wstring folder = file.substr(0, file.find_last_of(L'\\'));
   const std::wstring pattern = folder + L"\\tav.*";
@@ -787,15 +834,715 @@ int RunClear(const std::wstring& exe, const std::wstring& file) {
   Emit("clear_ms", NowMs() - start);
   Emit("tav_peak", PeakWorkingSet(child.process()));
   if (CountMatches(pattern) != 0) Fail("清除 left scripts behind");
+  const auto bin = RecycleBin();
+  if (bin && CountMatches(*bin + L"\\tav.*") != scripts) {
+    Fail("清除 moved " + std::to_string(CountMatches(*bin + L"\\tav.*")) + " of the " +
+         std::to_string(scripts) + " scripts to the Recycle Bin");
+  }
   return 0;
+}
+
+// ---- the tables, from the lines of a run that scripts/bench collected
+
+// The lines of one measurement: "part <name>" in the results file, then its "key value" lines.
+struct Part {
+  std::string name;
+  std::vector<std::pair<std::string, std::string>> lines;
+};
+
+using Results = std::vector<Part>;
+
+Results ReadResults(const std::wstring& path) {
+  const auto text = ReadUnixFile(path);
+  if (!text) Fail("cannot read " + ToUtf8(path));
+  Results parts;
+  for (std::string line : Split(*text, '\n')) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    const std::size_t space = std::min(line.find(' '), line.size());
+    std::string key = line.substr(0, space);
+    std::string value = line.substr(std::min(space + 1, line.size()));
+    if (key == "part") {
+      parts.push_back({std::move(value), {}});
+    } else {
+      if (parts.empty()) Fail("the results begin without a part");
+      parts.back().lines.emplace_back(std::move(key), std::move(value));
+    }
+  }
+  return parts;
+}
+
+const Part* FindPart(const Results& parts, std::string_view name) {
+  const auto part =
+      std::find_if(parts.begin(), parts.end(), [&](const Part& p) { return p.name == name; });
+  return part == parts.end() ? nullptr : &*part;
+}
+
+const Part& PartNamed(const Results& parts, std::string_view name) {
+  const Part* part = FindPart(parts, name);
+  if (!part) Fail("the results hold no part \"" + std::string(name) + "\"");
+  return *part;
+}
+
+std::optional<std::string> FirstValue(const Part& part, std::string_view key) {
+  for (const auto& [k, value] : part.lines) {
+    if (k == key) return value;
+  }
+  return std::nullopt;
+}
+
+double Number(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
+
+std::optional<double> OptionalNumber(const Part& part, std::string_view key) {
+  const auto value = FirstValue(part, key);
+  if (!value || value->empty()) return std::nullopt;
+  return Number(*value);
+}
+
+double NumberOf(const Part& part, std::string_view key) {
+  const auto value = OptionalNumber(part, key);
+  if (!value) Fail("part \"" + part.name + "\" has no " + std::string(key));
+  return *value;
+}
+
+std::string TextOf(const Part& part, std::string_view key) {
+  const auto value = FirstValue(part, key);
+  if (!value) Fail("part \"" + part.name + "\" has no " + std::string(key));
+  return *value;
+}
+
+// Every value of the key, in the order of the runs.
+std::vector<double> Numbers(const Part& part, std::string_view key) {
+  std::vector<double> numbers;
+  for (const auto& [k, value] : part.lines) {
+    if (k == key) numbers.push_back(Number(value));
+  }
+  return numbers;
+}
+
+// ---- statistics of the runs
+
+template <typename... Values>
+std::string Format(const char* format, Values... values) {
+  const int size = std::snprintf(nullptr, 0, format, values...);
+  std::string text(static_cast<std::size_t>(std::max(size, 0)), '\0');
+  std::snprintf(text.data(), text.size() + 1, format, values...);
+  return text;
+}
+
+// A figure rounded to the decimals it is first shown with: what a table later makes of it (a
+// ratio shown to two decimals, a target met or missed) starts from the figure shown.
+double Kept(double value, int decimals) { return Number(Format("%.*f", decimals, value)); }
+
+// A run's ratio counts with six significant digits, a whole one exactly.
+double KeptRatio(double ratio) {
+  if (ratio == std::floor(ratio) && std::fabs(ratio) <= 2147483647.0) return ratio;
+  return Number(Format("%.6g", ratio));
+}
+
+struct Quartiles {
+  double median = 0;
+  double low = 0;   // the first quartile
+  double high = 0;  // the third quartile
+  double min = 0;
+  double max = 0;
+};
+
+// The median, quartiles and extremes of the values, kept to the given decimals. A quantile that
+// falls between two values is interpolated linearly between them. No values give zeros.
+Quartiles QuartilesOf(std::vector<double> values, int decimals) {
+  if (values.empty()) return {};
+  std::sort(values.begin(), values.end());
+  const std::size_t last = values.size() - 1;
+  const auto quantile = [&](double p) {
+    // The place counted from 1, as in the usual definition.
+    const double place = 1 + static_cast<double>(last) * p;
+    const auto below = static_cast<std::size_t>(place);
+    const double lower = values[below - 1];
+    const double upper = values[std::min(below, last)];
+    return Kept(lower + (place - static_cast<double>(below)) * (upper - lower), decimals);
+  };
+  return {quantile(0.5), quantile(0.25), quantile(0.75), Kept(values.front(), decimals),
+          Kept(values.back(), decimals)};
+}
+
+double MedianOf(const Part& part, std::string_view key) {
+  return QuartilesOf(Numbers(part, key), 3).median;
+}
+
+// The ratios of two keys' values taken run by run (a run whose divisor is 0 has none), to three
+// decimals: on a busy machine a run's two figures share its load, which the ratio cancels.
+Quartiles PairedRatios(const Part& part, std::string_view key, std::string_view divisorKey) {
+  const auto values = Numbers(part, key);
+  const auto divisors = Numbers(part, divisorKey);
+  std::vector<double> ratios;
+  for (std::size_t run = 0; run < std::min(values.size(), divisors.size()); ++run) {
+    if (divisors[run] > 0) ratios.push_back(KeptRatio(values[run] / divisors[run]));
+  }
+  return QuartilesOf(ratios, 3);
+}
+
+// ---- cells and tables
+
+using Widths = std::vector<int>;
+
+// A table row, each cell padded to its column's width (a longer cell widens only its row).
+std::string Row(const Widths& widths, const std::vector<std::string>& cells) {
+  std::string row;
+  for (std::size_t i = 0; i < widths.size(); ++i) {
+    row += Format("| %-*s ", widths[i], i < cells.size() ? cells[i].c_str() : "");
+  }
+  return row + "|\n";
+}
+
+std::string Rule(const Widths& widths) {
+  std::string rule;
+  for (const int width : widths)
+    rule += "|" + std::string(static_cast<std::size_t>(width) + 2, '-');
+  return rule + "|\n";
+}
+
+std::string Mib(double bytes) { return Format("%.1f MiB", bytes / 1048576); }
+
+std::string Percent(const std::optional<double>& value) {
+  return value ? Format("%.2f %%", *value) : "-";
+}
+
+std::string PerSecondCell(const std::optional<double>& value) {
+  return value ? Format("%.1f /s", *value) : "-";
+}
+
+std::string MibCell(const std::optional<double>& bytes) { return bytes ? Mib(*bytes) : "-"; }
+
+// A time in milliseconds, from one second on in seconds.
+std::string Duration(double ms) {
+  return ms >= 1000 ? Format("%.2f s", ms / 1000) : Format("%.0f ms", ms);
+}
+
+// A count with a thousands comma: 300,000.
+std::string Count(double n) {
+  if (n < 1000) return Format("%d", static_cast<int>(n));
+  return Format("%d,%03d", static_cast<int>(n / 1000), static_cast<int>(std::fmod(n, 1000)));
+}
+
+std::string RatioCell(const Quartiles& ratio) {
+  return Format("%.2f (%.2f-%.2f)", ratio.median, ratio.low, ratio.high);
+}
+
+// ---- the start-up and idle tables
+
+// What one idle measurement found; absent figures are shown as "-".
+struct Idle {
+  std::optional<double> cpu, wakeups, serverCpu, serverWakeups;
+  std::optional<double> workingSet, peak, ownMemory, mappedFiles;
+  std::vector<std::string> modules;  // without .dll, sorted
+};
+
+std::vector<std::string> ModuleNames(const std::string& list) {
+  std::vector<std::string> names;
+  for (std::string name : Split(list, ',')) {
+    if (name.ends_with(".dll")) name.resize(name.size() - 4);
+    if (!name.empty()) names.push_back(std::move(name));
+  }
+  std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
+  return names;
+}
+
+Idle IdleOf(const Results& parts, const std::string& who) {
+  const Part& part = PartNamed(parts, "idle " + who);
+  return {OptionalNumber(part, "cpu_process_pct"),
+          OptionalNumber(part, "wakeups_process_per_s"),
+          OptionalNumber(part, "cpu_wineserver_pct"),
+          OptionalNumber(part, "wakeups_wineserver_per_s"),
+          OptionalNumber(part, "working_set"),
+          OptionalNumber(part, "peak_working_set"),
+          OptionalNumber(part, "rss_anon"),
+          OptionalNumber(part, "rss_file"),
+          ModuleNames(FirstValue(part, "modules").value_or(""))};
+}
+
+std::string Joined(const std::vector<std::string>& words) {
+  std::string text;
+  for (const auto& word : words) text += (text.empty() ? "" : " ") + word;
+  return text;
+}
+
+// Every DLL that TAV.exe imports comes with Windows.
+bool OnlySystemDlls(const std::string& imports) {
+  static const std::vector<std::string> system = {
+      "kernel32", "user32",   "gdi32",   "comdlg32", "comctl32", "advapi32", "shell32", "shlwapi",
+      "ole32",    "oleaut32", "uxtheme", "version",  "msvcrt",   "ntdll",    "ucrtbase"};
+  const std::string_view apiSet = "api-ms-win-";
+  return std::ranges::all_of(Split(imports, ' '), [&](const std::string& dll) {
+    if (std::find(system.begin(), system.end(), dll) != system.end()) return true;
+    return dll.size() > apiSet.size() && dll.starts_with(apiSet) &&
+           std::all_of(
+               dll.begin() + static_cast<std::ptrdiff_t>(apiSet.size()), dll.end(),
+               [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'; });
+  });
+}
+
+const Widths kStartupColumns = {28, 9, 15, 15, 18, 18};
+const Widths kIdleColumns = {32, 7, 9, 14, 19, 11, 11};
+const Widths kTargetColumns = {52, 12, 27};
+
+std::string StartupTable(const Part& run, const Part& startup) {
+  // The harness started TAV, the floor, the bare window and the floor's copy, in this order.
+  const auto key = [](int k) { return "startup_" + std::to_string(k) + "_ms"; };
+  const auto ratio = [&](int k, int divisor) {
+    return RatioCell(PairedRatios(startup, key(k), key(divisor)));
+  };
+  const auto row = [&](const char* name, int k, const std::string& vsFloor,
+                       const std::string& vsBare) {
+    const Quartiles q = QuartilesOf(Numbers(startup, key(k)), 1);
+    return Row(kStartupColumns,
+               {name, Format("%.1f ms", q.median), Format("%.1f-%.1f ms", q.low, q.high),
+                Format("%.1f-%.1f ms", q.min, q.max), vsFloor, vsBare});
+  };
+  constexpr int kTav = 0, kFloor = 1, kBare = 2, kCopy = 3;
+  std::string out = Format(
+      "TAV.exe against two baselines built the same way (MinGW-w64, static), under %s on Xvfb:\n",
+      TextOf(run, "wine").c_str());
+  out +=
+      "the same-window floor is TAV's window, controls, fonts, menu, icon and manifest with "
+      "commands that\n"
+      "do nothing; the bare window is the least Win32 program that shows one window.\n";
+  out += Format(
+      "Start-up: %d runs of the four in rotating order; a ratio is the median of the run-by-run "
+      "ratios\n",
+      static_cast<int>(NumberOf(run, "runs")));
+  out +=
+      "(interquartile range in brackets). The floor's copy against the floor shows the noise of a "
+      "ratio.\n\n";
+  out += Row(kStartupColumns, {"Start-up to a visible window", "median", "interquartile",
+                               "fastest-slowest", "vs floor", "vs bare window"});
+  out += Rule(kStartupColumns);
+  out += row("TAV.exe", kTav, ratio(kTav, kFloor), ratio(kTav, kBare));
+  out += row("same-window floor", kFloor, "1.00", ratio(kFloor, kBare));
+  out += row("  its copy, for the noise", kCopy, ratio(kCopy, kFloor), ratio(kCopy, kBare));
+  out += row("bare window", kBare, "", "1.00");
+  return out;
+}
+
+std::string IdleRow(const char* name, const Idle& idle) {
+  return Row(kIdleColumns,
+             {name, Percent(idle.cpu), PerSecondCell(idle.wakeups), Percent(idle.serverCpu),
+              PerSecondCell(idle.serverWakeups), MibCell(idle.workingSet), MibCell(idle.peak)});
+}
+
+std::string IdleTable(const Part& run, const Idle& bare, const Idle& floor, const Idle& fixed,
+                      const Idle& chosen) {
+  std::string out = Format(
+      "Idle, %s s each: CPU in %% of one core; wake-ups are voluntary context switches per "
+      "second;\n",
+      TextOf(run, "idle_seconds").c_str());
+  out +=
+      "the wineserver serves every Wine process of the prefix, so its figures include a constant "
+      "share.\n\n";
+  out += Row(kIdleColumns, {"Idle", "CPU", "wake-ups", "wineserver CPU", "wineserver wake-ups",
+                            "working set", "peak"});
+  out += Rule(kIdleColumns);
+  out += IdleRow("bare window", bare);
+  out += IdleRow("same-window floor", floor);
+  out += IdleRow("TAV.exe, fixed folder", fixed);
+  out += IdleRow("TAV.exe, after a file was picked", chosen);
+  return out;
+}
+
+std::string TargetRow(const std::string& name, const std::string& measured, const char* goal,
+                      bool met) {
+  return Row(kTargetColumns, {name, measured, std::string(goal) + ": " + (met ? "met" : "MISSED")});
+}
+
+// How far a figure after a pick lies from the fixed-folder one (an absent figure counts as 0).
+double AfterPick(const std::optional<double>& chosen, const std::optional<double>& fixed) {
+  return chosen.value_or(0) - fixed.value_or(0);
+}
+
+std::string TargetTable(const Part& run, const Part& startup, const Idle& fixed,
+                        const Idle& chosen) {
+  std::string out = Row(kTargetColumns, {"Target", "measured", "goal"}) + Rule(kTargetColumns);
+  const double startupRatio = PairedRatios(startup, "startup_0_ms", "startup_1_ms").median;
+  out += TargetRow("Start-up, TAV.exe / same-window floor", Format("%.2f", startupRatio), "<= 1.05",
+                   startupRatio <= 1.05);
+  const auto points = [&](const char* name, double d) {
+    return TargetRow(name, Format("%+.2f pp", d), "within 0.1 pp", std::fabs(d) <= 0.1);
+  };
+  const auto wakeups = [&](const char* name, double d) {
+    return TargetRow(name, Format("%+.1f /s", d), "within 5 /s", std::fabs(d) <= 5);
+  };
+  out += points("Idle CPU, after a pick - fixed folder", AfterPick(chosen.cpu, fixed.cpu));
+  out += wakeups("Idle wake-ups, after a pick - fixed folder",
+                 AfterPick(chosen.wakeups, fixed.wakeups));
+  out += points("Wineserver CPU, after a pick - fixed folder",
+                AfterPick(chosen.serverCpu, fixed.serverCpu));
+  out += wakeups("Wineserver wake-ups, after a pick - fixed folder",
+                 AfterPick(chosen.serverWakeups, fixed.serverWakeups));
+  const double size = NumberOf(run, "tav_size");
+  out += TargetRow("File size of TAV.exe", Format("%.0f bytes", size), "<= 1 MiB", size <= 1048576);
+  const std::string imports = TextOf(run, "tav_imports");
+  out +=
+      TargetRow("Imports of TAV.exe: " + imports, "", "only system DLLs", OnlySystemDlls(imports));
+  return out;
+}
+
+std::string MemoryLine(const char* name, const Idle& idle) {
+  return Format("%-31s %s (%s + %s), peak %s\n", (std::string(name) + ":").c_str(),
+                MibCell(idle.workingSet).c_str(), MibCell(idle.ownMemory).c_str(),
+                MibCell(idle.mappedFiles).c_str(), MibCell(idle.peak).c_str());
+}
+
+// The modules that the Open dialog brought into the process and that stay after it closed.
+std::vector<std::string> LeftBehind(const Idle& fixed, const Idle& chosen) {
+  std::vector<std::string> left;
+  std::ranges::set_difference(chosen.modules, fixed.modules, std::back_inserter(left));
+  return left;
+}
+
+std::string MemoryLines(const Part& run, const Idle& floor, const Idle& fixed, const Idle& chosen) {
+  std::string out = "Working set (own memory + mapped files, from the Linux side):\n";
+  out += MemoryLine("  after the Open dialog closed", chosen);
+  out += MemoryLine("  fixed folder", fixed);
+  out += MemoryLine("  same-window floor", floor);
+  const auto left = LeftBehind(fixed, chosen);
+  out += Format(
+      "Modules loaded: %d in fixed-folder mode, %d after the dialog closed; those it left behind: "
+      "%s\n",
+      static_cast<int>(fixed.modules.size()), static_cast<int>(chosen.modules.size()),
+      left.empty() ? "none" : Joined(left).c_str());
+  out += Format(
+      "File sizes: TAV.exe %.0f bytes, floor %.0f bytes, bare window %.0f bytes. Imports of the "
+      "floor: %s\n",
+      NumberOf(run, "tav_size"), NumberOf(run, "floor_size"), NumberOf(run, "bare_size"),
+      TextOf(run, "floor_imports").c_str());
+  return out;
+}
+
+std::string StartupReport(const Results& parts) {
+  const Part& run = PartNamed(parts, "run");
+  const Part& startup = PartNamed(parts, "startup");
+  const Idle bare = IdleOf(parts, "bare"), floor = IdleOf(parts, "floor");
+  const Idle fixed = IdleOf(parts, "fixed"), chosen = IdleOf(parts, "chosen");
+  return StartupTable(run, startup) + "\n" + IdleTable(run, bare, floor, fixed, chosen) + "\n" +
+         TargetTable(run, startup, fixed, chosen) + "\n" + MemoryLines(run, floor, fixed, chosen);
+}
+
+// ---- the scale tables
+
+// 开始 among the files of one folder, for one build and one kind of line.
+struct ScaleRow {
+  std::string build, line;
+  double files;
+  double floorMs, startMs, ratio, floorCpuMs, startCpuMs, cpuRatio, refusalMs, lookupMs;
+  double peakBefore, peak, floorPeakGrowth;
+};
+
+// From the part "scale <build> <files> <line>".
+ScaleRow ScaleRowOf(const Part& part) {
+  const auto words = Split(part.name, ' ');
+  if (words.size() != 4) Fail("a scale part is named \"scale <build> <files> <line>\"");
+  return {words[1],
+          words[3],
+          Number(words[2]),
+          MedianOf(part, "floor_ms"),
+          MedianOf(part, "start_ms"),
+          PairedRatios(part, "start_ms", "floor_ms").median,
+          MedianOf(part, "floor_cpu_ms"),
+          MedianOf(part, "start_cpu_ms"),
+          PairedRatios(part, "start_cpu_ms", "floor_cpu_ms").median,
+          MedianOf(part, "refusal_ms"),
+          MedianOf(part, "lookup_ms"),
+          NumberOf(part, "tav_peak_before"),
+          NumberOf(part, "tav_peak"),
+          NumberOf(part, "floor_peak_growth")};
+}
+
+std::vector<ScaleRow> ScaleRows(const Results& parts) {
+  std::vector<ScaleRow> rows;
+  for (const Part& part : parts) {
+    if (part.name.starts_with("scale ")) rows.push_back(ScaleRowOf(part));
+  }
+  return rows;
+}
+
+std::string ScaleTable(const Part& run, const std::vector<ScaleRow>& rows) {
+  std::string out = Format(
+      "开始 in a folder of f*.old files under %s, TAV started with one of them as its argument,\n",
+      TextOf(run, "wine").c_str());
+  out +=
+      "against the floor in the same run: one listing of *.old (FindFirstFileExW / FindNextFileW) "
+      "and one\n"
+      "atomic write of a small file there (create, write, flush, MoveFileExW REPLACE_EXISTING | "
+      "WRITE_THROUGH),\n";
+  out += Format(
+      "in the harness's own process. Medians of %d runs, each ratio the median of the run-by-run "
+      "ratios;\n",
+      static_cast<int>(NumberOf(run, "runs")));
+  out +=
+      "CPU is the process's own CPU time (steadier than the clock on a busy machine). The refusal "
+      "is 开始\n"
+      "with an empty box, which touches no file: the button and the notice alone. The lookup is "
+      "one open\n"
+      "of a name that is not in the folder. Per-file: one x.olde among the files, met last by the "
+      "listing.\n\n";
+  out += Format(
+      "| %-5s | %-7s | %-8s | %-8s | %-8s | %-5s | %-9s | %-9s | %-9s | %-7s | %-7s | %-22s |\n",
+      "build", "files", "line", "floor", "开始 → notice", "ratio", "floor CPU", "开始 CPU",
+      "CPU ratio", "refusal", "lookup", "TAV peak working set");
+  out +=
+      "|-------|---------|----------|----------|---------------|-------|-----------|-----------|---"
+      "-"
+      "-------|---------|---------|------------------------|\n";
+  for (const ScaleRow& r : rows) {
+    out += Format(
+        "| %-5s | %7s | %-8s | %8s | %13s | %5.2f | %9s | %9s | %9.2f | %7s | %7s | %22s |\n",
+        r.build.c_str(), Count(r.files).c_str(), r.line.c_str(), Duration(r.floorMs).c_str(),
+        Duration(r.startMs).c_str(), r.ratio, Duration(r.floorCpuMs).c_str(),
+        Duration(r.startCpuMs).c_str(), r.cpuRatio, Duration(r.refusalMs).c_str(),
+        Duration(r.lookupMs).c_str(), (Mib(r.peakBefore) + " -> " + Mib(r.peak)).c_str());
+  }
+  return out;
+}
+
+// How the peak working sets grew from 10 files to the largest folder, for each build and line.
+std::string PeakGrowth(const std::vector<ScaleRow>& rows) {
+  std::string out =
+      "Peak working set, the largest folder against 10 files (TAV; the harness, whose floor lists "
+      "the same folder):\n";
+  for (const char* build : {"x64", "x86"}) {
+    for (const char* line : {"plain", "per-file"}) {
+      const ScaleRow* smallest = nullptr;
+      const ScaleRow* largest = nullptr;
+      for (const ScaleRow& r : rows) {
+        if (r.build != build || r.line != line) continue;
+        if (r.files == 10) smallest = &r;
+        largest = &r;
+      }
+      if (!largest) continue;
+      const double peak = smallest ? smallest->peak : 0;
+      const double floorGrowth = smallest ? smallest->floorPeakGrowth : 0;
+      out += Format("  %s, %s line: TAV %+.1f MiB, floor %+.1f MiB\n", build, line,
+                    (largest->peak - peak) / 1048576,
+                    (largest->floorPeakGrowth - floorGrowth) / 1048576);
+    }
+  }
+  return out;
+}
+
+// 清除 in one folder, from the part "clear <build> <folder entries>".
+std::string ClearRow(const Part& part) {
+  const auto words = Split(part.name, ' ');
+  if (words.size() != 3) Fail("a clear part is named \"clear <build> <entries>\"");
+  const double scripts = NumberOf(part, "scripts");
+  const double listingMs = NumberOf(part, "listing_ms");
+  const double clearMs = NumberOf(part, "clear_ms");
+  return Format("| %-5s | %14s | %11s | %20s | %11s | %5.1f | %7.2f ms |\n", words[1].c_str(),
+                Count(Number(words[2])).c_str(), Count(scripts).c_str(),
+                Duration(listingMs).c_str(), Duration(clearMs).c_str(), clearMs / listingMs,
+                clearMs / scripts);
+}
+
+std::string ClearTable(const Results& parts) {
+  std::string out =
+      "清除 (TAV started with a file of the folder), until both boxes are empty, against one "
+      "listing of tav.*\n"
+      "in the same folder just before. The scripts go to a private Recycle Bin.\n\n";
+  out +=
+      Format("| %-5s | %-14s | %-11s | %-19s | %-11s | %-5s | %-10s |\n", "build", "folder entries",
+             "tav.* files", "one listing of tav.*", "清除", "ratio", "per script");
+  out +=
+      "|-------|----------------|-------------|----------------------|-------------|-------|-------"
+      "-----|\n";
+  for (const Part& part : parts) {
+    if (part.name.starts_with("clear ")) out += ClearRow(part);
+  }
+  return out;
+}
+
+std::string ScaleReport(const Results& parts) {
+  const Part& run = PartNamed(parts, "run");
+  const auto rows = ScaleRows(parts);
+  return ScaleTable(run, rows) + "\n" + PeakGrowth(rows) + "\n" + ClearTable(parts);
+}
+
+// The tables of the parts that the results file holds: the start-up and idle part, the scale
+// part, or both.
+int RunReport(const std::wstring& path) {
+  const Results parts = ReadResults(path);
+  std::string out;
+  if (FindPart(parts, "startup")) out += StartupReport(parts);
+  if (!ScaleRows(parts).empty()) out += (out.empty() ? "" : "\n") + ScaleReport(parts);
+  if (out.empty()) Fail("the results hold neither a startup nor a scale part");
+  std::fputs(out.c_str(), stdout);
+  return 0;
+}
+
+// ---- whole parts: each measurement in a process of its own, its lines added to the results
+
+std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+
+void Progress(const std::string& text) {
+  std::fprintf(stderr, "%s\n", text.c_str());
+  std::fflush(stderr);
+}
+
+// The lines that a measurement by the harness at path printed. Each runs in a process of its own,
+// as the harness's own working set and CPU time are part of some, and prints into a file: under
+// the emulator, the reader of a pipe waits for Wine's background processes. Fails, after passing
+// the lines on, when the measurement fails or runs past its time limit.
+std::string Measure(const std::wstring& harness, const std::vector<std::wstring>& args,
+                    double limitSeconds) {
+  const std::wstring outputPath = FolderOf(OwnPath()) + L"\\measurement.txt";
+  std::wstring commandLine = L"\"" + harness + L"\"";
+  for (const auto& arg : args) commandLine += L" \"" + arg + L"\"";
+  bool ended = false;
+  DWORD code = 1;
+  {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    const Handle output(CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                    &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!output.valid()) Fail("cannot create " + ToUtf8(outputPath));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = output.get();
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(harness.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        nullptr, &startup, &info)) {
+      Fail("cannot start " + ToUtf8(harness) + " (error " + std::to_string(GetLastError()) + ")");
+    }
+    const Handle process(info.hProcess), thread(info.hThread);
+    ended = WaitForSingleObject(process.get(), static_cast<DWORD>(limitSeconds * 1000)) ==
+            WAIT_OBJECT_0;
+    if (!ended) {
+      TerminateProcess(process.get(), 1);
+      WaitForSingleObject(process.get(), kExitTimeoutMs);
+    }
+    GetExitCodeProcess(process.get(), &code);
+  }
+  const std::string lines = ReadUnixFile(outputPath).value_or("");
+  if (!ended || code != 0) {
+    std::fputs(lines.c_str(), stderr);
+    Fail(std::string(ended ? "the measurement failed: " : "the measurement ran out of time: ") +
+         ToUtf8(commandLine));
+  }
+  return lines;
+}
+
+void AppendPart(const std::wstring& results, const std::string& name, const std::string& lines) {
+  const Handle file(CreateFileW(results.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const std::string text = "part " + name + "\n" + lines;
+  DWORD written = 0;
+  if (!file.valid() ||
+      !WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+    Fail("cannot add to " + ToUtf8(results));
+  }
+}
+
+// The start-up and idle part that the results file's run part describes, with the programs in
+// the harness's own folder; then its tables.
+int RunStartupPart(const std::wstring& results) {
+  const Part run = PartNamed(ReadResults(results), "run");
+  const std::string runs = TextOf(run, "runs"), seconds = TextOf(run, "idle_seconds");
+  const std::wstring harness = OwnPath();
+  const auto program = [&](const wchar_t* name) { return FolderOf(harness) + L"\\" + name; };
+  Progress("Start-up: " + runs +
+           " runs of TAV, the same-window floor, its copy and the bare window, in rotating order");
+  AppendPart(results, "startup",
+             Measure(harness,
+                     {L"startup", FromUtf8(runs), program(L"TAV.exe"), program(L"floor.exe"),
+                      program(L"baseline.exe"), program(L"floor-copy.exe")},
+                     Number(runs) * 60 + 120));
+  Progress("Idle: " + seconds +
+           " s each for the bare window, the floor, TAV in fixed-folder mode, TAV in chosen-folder "
+           "mode");
+  const auto idle = [&](const char* who, std::vector<std::wstring> args) {
+    args.insert(args.begin(), {L"idle", FromUtf8(seconds)});
+    AppendPart(results, std::string("idle ") + who,
+               Measure(harness, args, std::floor(Number(seconds)) + 90));
+  };
+  idle("bare", {program(L"baseline.exe")});
+  idle("floor", {program(L"floor.exe")});
+  idle("fixed", {program(L"TAV.exe")});
+  idle("chosen", {program(L"TAV.exe"), program(L"pick\\photo.jpg")});
+  return RunReport(results);
+}
+
+void MakeEmptyFile(const std::wstring& path) {
+  const Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) Fail("cannot create " + ToUtf8(path));
+}
+
+// The scale part that the results file's run part describes, on drive D: as scripts/bench lays it
+// out: each build's harness and TAV.exe in D:\<build>, the folders of f*.old files in
+// D:\files-<count>, and the folders of tav.* scripts, one for each build as 清除 takes them away,
+// in D:\scripts-<count>-<build>. Then its tables.
+int RunScalePart(const std::wstring& results) {
+  const Part run = PartNamed(ReadResults(results), "run");
+  const auto builds = Split(TextOf(run, "builds"), ' ');
+  const auto sizes = Split(TextOf(run, "files"), ' ');
+  const auto inBuild = [](const std::string& build, const wchar_t* name) {
+    return L"D:\\" + FromUtf8(build) + L"\\" + name;
+  };
+  for (const std::string& files : sizes) {
+    const std::wstring folder = L"D:\\files-" + FromUtf8(files);
+    for (const std::string& build : builds) {
+      for (const std::string line : {"plain", "per-file"}) {
+        Progress("Scale: 开始 among " + files + " files, " + build + ", " + line + " line");
+        // x.olde comes after every f*.old in the listing, which is in name order.
+        if (line == "per-file") MakeEmptyFile(folder + L"\\x.olde");
+        const std::string lines =
+            Measure(inBuild(build, L"tav_bench.exe"),
+                    {L"scale", FromUtf8(TextOf(run, "runs")), inBuild(build, L"TAV.exe"),
+                     folder + L"\\f0000000.old", L"new", FromUtf8(line)},
+                    7200);
+        DeleteFileW((folder + L"\\x.olde").c_str());
+        AppendPart(results, "scale " + build + " " + files + " " + line, lines);
+      }
+    }
+  }
+  // 清除 with TAV started with a file of the folder, the Recycle Bin a new private one.
+  const auto clear = [&](const std::string& build, const std::string& entries,
+                         const std::wstring& file) {
+    // Wine deletes the files for good, and says it moved them, when the folder is missing.
+    const std::string trash = TextOf(run, "trash") + "-" + build + "-" + entries;
+    if (!CreateDirectoryW(ThroughDriveZ(trash).c_str(), nullptr)) Fail("cannot create " + trash);
+    SetEnvironmentVariableW(L"XDG_DATA_HOME", FromUtf8(trash).c_str());
+    AppendPart(results, "clear " + build + " " + entries,
+               Measure(inBuild(build, L"tav_bench.exe"),
+                       {L"clear", inBuild(build, L"TAV.exe"), file}, 3600));
+  };
+  // 清除 with one script among the largest folder's files, then in folders of many scripts.
+  const std::string& largest = sizes.back();
+  for (const std::string& build : builds) {
+    Progress("Scale: 清除 among " + largest + " files, " + build);
+    MakeEmptyFile(L"D:\\files-" + FromUtf8(largest) + L"\\tav.bat");
+    clear(build, largest, L"D:\\files-" + FromUtf8(largest) + L"\\f0000000.old");
+  }
+  for (const std::string& scripts : Split(TextOf(run, "scripts"), ' ')) {
+    for (const std::string& build : builds) {
+      Progress("Scale: 清除 of " + scripts + " scripts, " + build);
+      clear(build, std::to_string(std::stoi(scripts) + 1),
+            L"D:\\scripts-" + FromUtf8(scripts) + L"-" + FromUtf8(build) + L"\\a.old");
+    }
+  }
+  return RunReport(results);
 }
 
 int Usage() {
   std::fputs(
       "usage: tav_bench startup <runs> <exe> <exe>...\n"
       "       tav_bench idle <seconds> <exe> [<pickedFile>]\n"
-      "       tav_bench scale <runs> <exe> <file> <newExt>\n"
-      "       tav_bench clear <exe> <file>\n",
+      "       tav_bench scale <runs> <exe> <file> <newExt> <line>\n"
+      "       tav_bench clear <exe> <file>\n"
+      "       tav_bench report <results>\n"
+      "       tav_bench startup-part <results>\n"
+      "       tav_bench scale-part <results>\n",
       stderr);
   return 2;
 }
@@ -812,17 +1559,23 @@ int Run(const std::vector<std::wstring>& args) {
     if (args.size() == 4) pick = args[3];
     return RunIdle(seconds, args[2], pick);
   }
-  if (args.size() == 5 && args[0] == L"scale") {
+  if (args.size() == 6 && args[0] == L"scale") {
     const int runs = _wtoi(args[1].c_str());
-    return runs > 0 ? RunScale(args[2], args[3], args[4], runs) : Usage();
+    return runs > 0 ? RunScale(args[2], args[3], args[4], ToUtf8(args[5]), runs) : Usage();
   }
   if (args.size() == 3 && args[0] == L"clear") return RunClear(args[1], args[2]);
+  if (args.size() == 2 && args[0] == L"report") return RunReport(args[1]);
+  if (args.size() == 2 && args[0] == L"startup-part") return RunStartupPart(args[1]);
+  if (args.size() == 2 && args[0] == L"scale-part") return RunScalePart(args[1]);
   return Usage();
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // Lines end in \n alone, wherever they go.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   try {
     return Run(std::vector<std::wstring>(argv + 1, argv + argc));
   } catch (const std::exception& failure) {
