@@ -87,8 +87,7 @@ tav_sudo() {
 }
 
 tav_install_packages() {
-  local missing=()
-  local p
+  local missing=() p
   for p in "${TAV_PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
@@ -150,10 +149,7 @@ tav_check_forced_wine32_route() {
   case $TAV_WINE32 in
     native | none) return 0 ;;
     namespace | global) ;;
-    *)
-      echo "TAV_WINE32 must be native, namespace, global or none, not '$TAV_WINE32'" >&2
-      return 1
-      ;;
+    *) echo "TAV_WINE32 must be native, namespace, global or none, not '$TAV_WINE32'" >&2 && return 1 ;;
   esac
   if ! tav_wine32_route_possible "$TAV_WINE32"; then
     echo "TAV_WINE32=$TAV_WINE32: this machine cannot take that route (namespace needs binfmt_misc in a user namespace, Linux 6.7 or later; global needs root and binfmt_misc)" >&2
@@ -169,10 +165,7 @@ tav_check_forced_wine32_route() {
 tav_wine32_route() {
   local route
   for route in native namespace global none; do
-    if tav_wine32_route_possible "$route"; then
-      echo "$route"
-      return
-    fi
+    ! tav_wine32_route_possible "$route" || { echo "$route" && return; }
   done
 }
 
@@ -370,6 +363,9 @@ tav_wine_stop() {
   timeout -k 5 60 wineserver -w 2>/dev/null || true
 }
 
+# tav_wine_session DIR: the prefix DIR, a display, and the prefix's fonts, which need the display.
+tav_wine_session() { tav_wine_prefix "$1" && tav_ensure_display && tav_wine_fonts; }
+
 # tav_map_drive_d DIR: drive D: of the prefix becomes DIR (created if missing).
 tav_map_drive_d() {
   mkdir -p "$1"
@@ -379,15 +375,12 @@ tav_map_drive_d() {
 # tav_set_dpi N: the prefix's screen scale in dots per inch (96 = 100 %, 144 = 150 %).
 tav_set_dpi() {
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
+  tav_wine_stop
 }
 
 # tav_ensure_display: start a private Xvfb when there is no display; TAV_XVFB_PID is set then.
 tav_ensure_display() {
-  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-    return
-  fi
+  [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1 || return 0
   local fifo
   fifo=$(mktemp -u)
   mkfifo "$fifo"
@@ -402,11 +395,10 @@ tav_ensure_display() {
 }
 
 tav_stop_display() {
-  if [ -n "${TAV_XVFB_PID:-}" ]; then
-    kill "$TAV_XVFB_PID" 2>/dev/null || true
-    wait "$TAV_XVFB_PID" 2>/dev/null || true
-    unset TAV_XVFB_PID
-  fi
+  [ -n "${TAV_XVFB_PID:-}" ] || return 0
+  kill "$TAV_XVFB_PID" 2>/dev/null || true
+  wait "$TAV_XVFB_PID" 2>/dev/null || true
+  unset TAV_XVFB_PID
 }
 
 # tav_build_windows [PRESET...]: the cross builds, by default the 64-bit one (build/windows).

@@ -2,7 +2,8 @@
 """Sums up CTest's JUnit files (ctest --output-junit) in checks, not in tests.
 
   test-results.py totals [--per-file] NAME.xml...   the SKIP lines, a line per test with totals
-                                                    of its own (or per file), the closing line
+                                                    of its own (or per file that is there), and
+                                                    the closing line
   test-results.py rounds NAME.ROUND.xml...          per test of each NAME, how many rounds were
                                                     good, and the failures and last lines of each
                                                     bad one; the closing line
@@ -65,7 +66,7 @@ def add(sums, more):
 def totals(paths, per_file):
     sums = (0, 0, 0)
     top = os.path.commonpath([os.path.dirname(os.path.abspath(path)) for path in paths])
-    for path in paths:
+    for path in filter(os.path.exists, paths):
         name = os.path.basename(path).removesuffix(".xml")
         of_file = (0, 0, 0)
         for test, status, seconds, lines in tests_of(path):

@@ -99,9 +99,7 @@ trap on_signal INT TERM
 trap : PIPE
 
 tav_setup_locale
-tav_wine_prefix "${TAV_E2E_PREFIX:-$TAV_ROOT/build/wine-e2e}" || exit 1
-tav_ensure_display || exit 1
-tav_wine_fonts || exit 1
+tav_wine_session "${TAV_E2E_PREFIX:-$TAV_ROOT/build/wine-e2e}" || exit 1
 CMD_COPIES=("$WINEPREFIX/drive_c/windows/system32/cmd.exe" "$WINEPREFIX/drive_c/windows/syswow64/cmd.exe")
 # A phase ended by force may have left the prefix's cmd.exe broken.
 restore_cmd
