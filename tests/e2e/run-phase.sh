@@ -15,8 +15,8 @@
 # trash of the Unix user), which the driver finds through TAV_E2E_TRASH.
 # The prefix is TAV_E2E_PREFIX (default build/wine-e2e), made once; without a display the phase
 # starts its own. A phase that cannot run here prints "SKIP - <build> phase <phase>: <what failed>"
-# and exits with 77. The last line is "N passed, M failed", also when the driver never reached its
-# own: a phase that gets no further for TAV_E2E_PHASE_TIMEOUT seconds (default 150) is ended, and
+# and exits with 77. Its output holds one line "N passed, M failed", also when the driver never
+# reached its own: a phase that gets no further for TAV_E2E_PHASE_TIMEOUT seconds (default 150) is ended, and
 # before anything is killed, the step the driver last began and the stacks of every thread of
 # TAV.exe and of the driver are printed. (The driver itself ends a phase within 10 s when TAV
 # stops answering.) Ctrl-C and SIGTERM end the phase the same way, leaving nothing behind.
