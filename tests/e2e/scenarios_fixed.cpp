@@ -19,7 +19,7 @@ constexpr wchar_t kNewInvalid[] = L"修改后的扩展名含有无效字符。";
 const std::wstring kLongestExtension(255, L'x');
 const std::wstring kTooLongExtension(256, L'x');
 
-// Wine's Recycle Bin: the files folder of the XDG trash that scripts/e2e gives this run
+// Wine's Recycle Bin: the files folder of the XDG trash that run-phase.sh gives this run
 // (TAV_E2E_TRASH); empty when the variable is not set.
 std::wstring TrashFiles() {
   wchar_t folder[MAX_PATH];

@@ -24,7 +24,7 @@ class Watchdog {
   Watchdog& operator=(const Watchdog&) = delete;
 
   // A step of a story begins. It is named in the failure, and written to the file that the
-  // environment variable TAV_E2E_STEP_LOG names, for scripts/e2e to show if the driver itself
+  // environment variable TAV_E2E_STEP_LOG names, for run-phase.sh to show if the driver itself
   // stops.
   static void BeginStep(std::wstring_view step);
   // The program whose window must keep answering; Unwatch when it is about to end.
