@@ -18,6 +18,8 @@ import re
 import sys
 import xml.etree.ElementTree as ElementTree
 
+TOTALS = re.compile(r"^(\d+) passed, (\d+) failed$")
+
 
 def tests_of(path):
     for case in ElementTree.parse(path).getroot().iter("testcase"):
@@ -29,8 +31,7 @@ def checks(status, lines):
     """(passed, failed, skipped) of one test."""
     if status == "notrun":
         return 0, 0, 1
-    passed = failed = 0
-    totals = [m for m in map(re.compile(r"^(\d+) passed, (\d+) failed$").match, lines) if m]
+    totals = [m for m in map(TOTALS.match, lines) if m]
     gtest = [re.match(r"^\[  (PASSED|FAILED)  \] (\d+) tests?[.,]", line) for line in lines]
     if totals:
         passed, failed = int(totals[-1][1]), int(totals[-1][2])
@@ -74,7 +75,7 @@ def totals(paths, per_file):
             of_file = add(of_file, counted)
             if counted[2]:
                 print("\n".join(line for line in lines if line.startswith("SKIP - ")) or f"SKIP - {name} {test}")
-            elif not per_file and any(re.match(r"^\d+ passed, \d+ failed$", line) for line in lines):
+            elif not per_file and any(map(TOTALS.match, lines)):
                 print(f"# {name} {test}: {counted[0]} passed, {counted[1]} failed ({seconds:.0f} s)")
         if per_file:
             print(f"# {os.path.relpath(path, top).removesuffix('.xml')}: {summary(of_file)}")
